@@ -1,0 +1,21 @@
+# Helpers shared by the project's CMake files.
+
+# Limits what `target` exports to the names of a linker version script that
+# the C++ preprocessor makes from `template` (relative to the calling
+# directory), so that a template can expand the project's entry lists.
+function(zep_export_only target template)
+  if(WIN32)
+    return()
+  endif()
+  get_filename_component(source ${template} ABSOLUTE)
+  get_filename_component(stem ${template} NAME_WE)
+  set(map ${CMAKE_CURRENT_BINARY_DIR}/${stem}.map)
+  add_custom_command(OUTPUT ${map}
+    COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include ${source} -o ${map}
+    DEPENDS ${source} ${ARGN}
+    COMMENT "Export list of ${target}" VERBATIM)
+  add_custom_target(${target}_exports DEPENDS ${map})
+  add_dependencies(${target} ${target}_exports)
+  target_link_options(${target} PRIVATE -Wl,--version-script=${map})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
+endfunction()

@@ -1,0 +1,111 @@
+// The default shared package: loads driver packages by base name from the
+// package directories, counts the loads of each name, and writes operator
+// messages to standard error. A host with dialogs provides its own library of
+// this name with the same three exports.
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "zep00001/zep00001.hpp"
+
+namespace {
+
+// ASCII letters, digits and '_' only, whatever the locale calls a letter:
+// anything else could name a file outside the package directories.
+bool isBaseName(const std::string& name) {
+  if (name.empty()) return false;
+  for (unsigned char c : name) {
+    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    bool digit = c >= '0' && c <= '9';
+    if (!letter && !digit && c != '_') return false;
+  }
+  return true;
+}
+
+// Absolute entries of ZEP_PACKAGE_PATH, then the directory of this library.
+// Empty and relative entries are skipped, so the current directory is never
+// searched.
+std::vector<std::string> packageDirectories() {
+  std::vector<std::string> directories;
+  if (auto path = zep::platform::environment("ZEP_PACKAGE_PATH")) {
+    std::string::size_type start = 0;
+    while (start <= path->size()) {
+      std::string::size_type end = path->find(zep::platform::kPathListSeparator, start);
+      if (end == std::string::npos) end = path->size();
+      std::string entry = path->substr(start, end - start);
+      if (zep::platform::isAbsolutePath(entry)) directories.push_back(entry);
+      start = end + 1;
+    }
+  }
+  std::string own = zep::platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS));
+  if (!own.empty()) directories.push_back(own);
+  return directories;
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::mutex tableMutex;
+// Every load holds one handle; an unload of the name releases the latest.
+std::map<std::string, std::vector<zep::platform::Library>> loads;
+
+}  // namespace
+
+void* LoadBPL_FOS(const std::string& package) {
+  if (!isBaseName(package)) {
+    throw std::runtime_error("cannot load package " + quoted(package) +
+                             ": a package name is a base name of ASCII letters, digits and _");
+  }
+  std::string file = zep::platform::packageFileName(package);
+  std::string tried;
+  for (const std::string& directory : packageDirectories()) {
+    std::string path = directory + zep::platform::kDirectorySeparator + file;
+    if (!zep::platform::isRegularFile(path)) {
+      tried += "\n  " + path + ": no such file";
+      continue;
+    }
+    std::string reason;
+    zep::platform::Library library = zep::platform::openLibrary(path, reason);
+    if (library == nullptr) {
+      throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " + path +
+                               ": " + reason);
+    }
+    std::lock_guard<std::mutex> lock(tableMutex);
+    try {
+      loads[package].push_back(library);
+    } catch (...) {
+      zep::platform::closeLibrary(library);
+      throw;
+    }
+    return library;
+  }
+  throw std::runtime_error("cannot load package " + quoted(package) + ": " + file +
+                           " is in none of the package directories" + tried);
+}
+
+void UnLoadBPL(const std::string& package) {
+  zep::platform::Library library = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    auto found = loads.find(package);
+    if (found == loads.end()) return;
+    library = found->second.back();
+    found->second.pop_back();
+    if (found->second.empty()) loads.erase(found);
+  }
+  zep::platform::closeLibrary(library);
+}
+
+void Mensagem(const std::string& text, const std::string&, const std::string&, const std::string&,
+              zep::TTipoMsg kind, const std::string&, const std::string&, std::int32_t,
+              zep::TClientDataSet*) {
+  std::string shown = text;
+  for (char& c : shown) {
+    if (c == '\r') c = '\n';
+  }
+  std::cerr << "[operator message, kind " << static_cast<std::int32_t>(kind) << "]\n"
+            << shown << std::endl;
+}

@@ -1,0 +1,80 @@
+// The ten slot sets as data, and their bind and unbind operations.
+#include "binding/protocol.hpp"
+#include "zep00001/zep00001.hpp"
+
+namespace zep::binding {
+namespace {
+
+// The entry tables, one per set, from the one slot list.
+#define ZEP_SET_BEGIN(set) const Entry set##Entries[] = {
+#define ZEP_ENTRY_AS(slot, name) {name, &::slot},
+#define ZEP_SET_END(set) \
+  }                      \
+  ;
+#include "zep00001/entries/slots.def"
+
+std::string fiscalPrinter(const Model& model) { return RetNomeBpl_ImpFiscal(model.code); }
+std::string display(const Model& model) { return RetNomeBpl_Display(*model.text); }
+std::string scale(const Model& model) { return RetNomeBpl_Balanca(*model.text); }
+std::string reader(const Model& model) { return RetNomeBpl_Leitor(*model.text); }
+
+}  // namespace
+
+// set                  entries            fixed package select         gate                   empty
+// name                failure                   unbind
+SlotSet ImpFiscal{ImpFiscalEntries,
+                  nullptr,
+                  fiscalPrinter,
+                  Gate::Always,
+                  EmptyName::NothingToBind,
+                  Failure::BindingFailure,
+                  Unbind::ClearThenSelect};
+SlotSet ImpCheque{ImpChequeEntries,       "ZEP00700",        nullptr,
+                  Gate::PositiveUseFlag,  EmptyName::PassOn, Failure::TellOperator,
+                  Unbind::ClearThenSelect};
+SlotSet Display{DisplayEntries,         nullptr,           display,
+                Gate::Always,           EmptyName::PassOn, Failure::BindingFailure,
+                Unbind::ClearThenSelect};
+SlotSet Balanca{BalancaEntries,         nullptr,           scale,
+                Gate::Always,           EmptyName::PassOn, Failure::BindingFailure,
+                Unbind::ClearThenSelect};
+SlotSet Leitor{LeitorEntries,         nullptr,           reader,
+               Gate::Always,          EmptyName::PassOn, Failure::BindingFailure,
+               Unbind::SelectAndClear};
+SlotSet Zep00000{Zep00000Entries,  "Zep00000",        nullptr,
+                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
+                 Unbind::Unguarded};
+SlotSet Zep00400{Zep00400Entries,  "Zep00400",        nullptr,
+                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
+                 Unbind::Unguarded};
+SlotSet Zep00500{Zep00500Entries,  "Zep00500",        nullptr,
+                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
+                 Unbind::Unguarded};
+SlotSet Tef00000{Tef00000Entries,  "Tef00000",        nullptr,
+                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
+                 Unbind::Unguarded};
+SlotSet Sat{SatEntries,       "zep03000",        nullptr,
+            Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
+            Unbind::Unguarded};
+
+}  // namespace zep::binding
+
+// What the host passed, by argument kind.
+#define ZEP_MODEL_ModelCode \
+  zep::binding::Model { modelCode }
+#define ZEP_MODEL_ModelText \
+  zep::binding::Model { 0, &modelCode }
+#define ZEP_MODEL_UseFlag \
+  zep::binding::Model { useFlag }
+#define ZEP_MODEL_None \
+  zep::binding::Model {}
+
+// The twenty operations, each one call of the protocol.
+#define ZEP_SET(set, bindArgument, unbindArgument)                              \
+  bool InstanciaFuncoes_##set(ZEP_ARGUMENT_##bindArgument) {                    \
+    return zep::binding::bind(zep::binding::set, ZEP_MODEL_##bindArgument);     \
+  }                                                                             \
+  bool FinalizaFuncoes_##set(ZEP_ARGUMENT_##unbindArgument) {                   \
+    return zep::binding::unbind(zep::binding::set, ZEP_MODEL_##unbindArgument); \
+  }
+#include "zep00001/entries/sets.def"

@@ -1,0 +1,7 @@
+// The 181 entry-point slots, null until their set is bound.
+#include "zep00001/zep00001.hpp"
+
+extern "C" {
+#define ZEP_ENTRY(slot) void* slot = nullptr;
+#include "zep00001/entries/slots.def"
+}

@@ -1,0 +1,63 @@
+// The few operating-system calls the module and the shared package make:
+// loading a library, looking up an export of that library alone, and the
+// facts needed to find package files. One implementation per platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace zep::platform {
+
+// A loaded library as the loader returned it (dlopen's or LoadLibrary's).
+using Library = void*;
+
+// Loads the library at `path` with all its symbols resolved now and none
+// offered to later loads. Gives null and the loader's reason on failure.
+Library openLibrary(const std::string& path, std::string& reason);
+void closeLibrary(Library library) noexcept;
+
+// The exports of one loaded library. A lookup answers only with an address
+// that the library itself defines: the loader's own lookup also searches the
+// library's dependencies, which would fill a slot with a stranger's function
+// (even the module's own slot of that name).
+class Exports {
+ public:
+  explicit Exports(Library library);
+  void* find(const char* name) const noexcept;
+
+ private:
+  struct Range {
+    std::uintptr_t begin;
+    std::uintptr_t end;
+  };
+  Library library_;
+  Range ranges_[16];
+  std::size_t rangeCount_ = 0;
+};
+
+// The library file name of a package: lib<name>.so, or <name>.bpl on Windows.
+std::string packageFileName(const std::string& package);
+
+// The absolute directory of the library or program that holds `address`.
+std::string directoryOf(const void* address);
+
+bool isRegularFile(const std::string& path);
+bool isAbsolutePath(const std::string& path);
+std::optional<std::string> environment(const char* name);
+
+inline constexpr char kPathListSeparator =
+#if defined(_WIN32)
+    ';';
+#else
+    ':';
+#endif
+inline constexpr char kDirectorySeparator =
+#if defined(_WIN32)
+    '\\';
+#else
+    '/';
+#endif
+
+}  // namespace zep::platform

@@ -1,0 +1,102 @@
+// The platform seam on Linux (glibc).
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.hpp"
+
+namespace zep::platform {
+
+Library openLibrary(const std::string& path, std::string& reason) {
+  dlerror();
+  Library library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    const char* error = dlerror();
+    reason = error != nullptr ? error : "the loader gave no reason";
+  }
+  return library;
+}
+
+void closeLibrary(Library library) noexcept {
+  if (library != nullptr) dlclose(library);
+}
+
+namespace {
+
+struct SegmentSearch {
+  const link_map* map;
+  std::size_t capacity;
+  std::size_t count;
+  std::uintptr_t (*ranges)[2];
+};
+
+// Collects the loadable segments of the object whose link map we hold; the
+// link map gives its load bias and name, the program headers its extent.
+int collectSegments(dl_phdr_info* info, std::size_t, void* data) {
+  auto* search = static_cast<SegmentSearch*>(data);
+  if (info->dlpi_addr != search->map->l_addr ||
+      std::strcmp(info->dlpi_name, search->map->l_name) != 0) {
+    return 0;
+  }
+  for (ElfW(Half) i = 0; i < info->dlpi_phnum && search->count < search->capacity; ++i) {
+    const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+    if (segment.p_type != PT_LOAD) continue;
+    std::uintptr_t begin = info->dlpi_addr + segment.p_vaddr;
+    search->ranges[search->count][0] = begin;
+    search->ranges[search->count][1] = begin + segment.p_memsz;
+    ++search->count;
+  }
+  return 1;
+}
+
+}  // namespace
+
+Exports::Exports(Library library) : library_(library) {
+  link_map* map = nullptr;
+  if (library == nullptr || dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return;
+  std::uintptr_t found[16][2];
+  SegmentSearch search{map, 16, 0, found};
+  dl_iterate_phdr(collectSegments, &search);
+  for (std::size_t i = 0; i < search.count; ++i) ranges_[i] = {found[i][0], found[i][1]};
+  rangeCount_ = search.count;
+}
+
+void* Exports::find(const char* name) const noexcept {
+  if (rangeCount_ == 0) return nullptr;
+  void* address = dlsym(library_, name);
+  auto where = reinterpret_cast<std::uintptr_t>(address);
+  for (std::size_t i = 0; i < rangeCount_; ++i) {
+    if (where >= ranges_[i].begin && where < ranges_[i].end) return address;
+  }
+  return nullptr;
+}
+
+std::string packageFileName(const std::string& package) { return "lib" + package + ".so"; }
+
+std::string directoryOf(const void* address) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+  char* resolved = realpath(info.dli_fname, nullptr);
+  std::string path = resolved != nullptr ? resolved : info.dli_fname;
+  std::free(resolved);
+  std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool isRegularFile(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+std::optional<std::string> environment(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+}  // namespace zep::platform
