@@ -19,3 +19,12 @@ function(zep_export_only target template)
   target_link_options(${target} PRIVATE -Wl,--version-script=${map})
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()
+
+# A GoogleTest program, registered with CTest test by test:
+#   zep_add_test(NAME SOURCES a.cpp ... [LIBRARIES lib ...])
+function(zep_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+endfunction()

@@ -21,9 +21,9 @@ struct Model {
 };
 
 // Where the sets depart from the common protocol.
-enum class Gate { Always, PositiveUseFlag };          // cheque printer: flag > 0
-enum class EmptyName { PassOn, NothingToBind };       // fiscal printer: bind nothing
-enum class Failure { BindingFailure, TellOperator };  // cheque printer: Mensagem
+enum class Gate { Always, PositiveUseFlag };     // cheque printer: flag > 0
+enum class EmptyName { PassOn, NothingToBind };  // fiscal printer: bind nothing
+enum class Failure { Raise, TellOperator };      // cheque printer: Mensagem
 enum class Unbind {
   ClearThenSelect,  // guarded clearing, then select and unload
   SelectAndClear,   // reader: selection and clearing under one guard

@@ -20,42 +20,24 @@ std::string reader(const Model& model) { return RetNomeBpl_Leitor(*model.text); 
 
 }  // namespace
 
-// set                  entries            fixed package select         gate                   empty
-// name                failure                   unbind
-SlotSet ImpFiscal{ImpFiscalEntries,
-                  nullptr,
-                  fiscalPrinter,
-                  Gate::Always,
-                  EmptyName::NothingToBind,
-                  Failure::BindingFailure,
-                  Unbind::ClearThenSelect};
-SlotSet ImpCheque{ImpChequeEntries,       "ZEP00700",        nullptr,
-                  Gate::PositiveUseFlag,  EmptyName::PassOn, Failure::TellOperator,
-                  Unbind::ClearThenSelect};
-SlotSet Display{DisplayEntries,         nullptr,           display,
-                Gate::Always,           EmptyName::PassOn, Failure::BindingFailure,
-                Unbind::ClearThenSelect};
-SlotSet Balanca{BalancaEntries,         nullptr,           scale,
-                Gate::Always,           EmptyName::PassOn, Failure::BindingFailure,
-                Unbind::ClearThenSelect};
-SlotSet Leitor{LeitorEntries,         nullptr,           reader,
-               Gate::Always,          EmptyName::PassOn, Failure::BindingFailure,
-               Unbind::SelectAndClear};
-SlotSet Zep00000{Zep00000Entries,  "Zep00000",        nullptr,
-                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
-                 Unbind::Unguarded};
-SlotSet Zep00400{Zep00400Entries,  "Zep00400",        nullptr,
-                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
-                 Unbind::Unguarded};
-SlotSet Zep00500{Zep00500Entries,  "Zep00500",        nullptr,
-                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
-                 Unbind::Unguarded};
-SlotSet Tef00000{Tef00000Entries,  "Tef00000",        nullptr,
-                 Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
-                 Unbind::Unguarded};
-SlotSet Sat{SatEntries,       "zep03000",        nullptr,
-            Gate::Always,     EmptyName::PassOn, Failure::BindingFailure,
-            Unbind::Unguarded};
+using enum Gate;
+using enum EmptyName;
+using enum Failure;
+using enum Unbind;
+
+// clang-format off
+//       set       entries           fixed package  selection      gate             empty name     failure        unbind
+SlotSet ImpFiscal {ImpFiscalEntries, nullptr,       fiscalPrinter, Always,          NothingToBind, Raise,         ClearThenSelect};
+SlotSet ImpCheque {ImpChequeEntries, "ZEP00700",    nullptr,       PositiveUseFlag, PassOn,        TellOperator,  ClearThenSelect};
+SlotSet Display   {DisplayEntries,   nullptr,       display,       Always,          PassOn,        Raise,         ClearThenSelect};
+SlotSet Balanca   {BalancaEntries,   nullptr,       scale,         Always,          PassOn,        Raise,         ClearThenSelect};
+SlotSet Leitor    {LeitorEntries,    nullptr,       reader,        Always,          PassOn,        Raise,         SelectAndClear};
+SlotSet Zep00000  {Zep00000Entries,  "Zep00000",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Zep00400  {Zep00400Entries,  "Zep00400",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Zep00500  {Zep00500Entries,  "Zep00500",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Tef00000  {Tef00000Entries,  "Tef00000",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Sat       {SatEntries,       "zep03000",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
+// clang-format on
 
 }  // namespace zep::binding
 

@@ -24,7 +24,7 @@ struct FiscalRow {
   std::initializer_list<CodeRun> codes;
 };
 
-// package      codes
+// package    codes
 const FiscalRow kFiscalPrinters[] = {
     {"ZEP00101", {{1, 2}, {9, 9}, {20, 20}}},
     {"ZEP00200", {{3, 6}, {17, 17}, {25, 25}}},
@@ -44,7 +44,7 @@ struct TextRow {
   std::initializer_list<std::string_view> codes;
 };
 
-// package      codes
+// package    codes
 const TextRow kReaders[] = {
     {"ZEP00800", {"1", "2", "3"}},
     {"ZEP01800", {"4"}},
