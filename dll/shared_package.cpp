@@ -46,7 +46,22 @@ std::vector<std::string> packageDirectories() {
   return directories;
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+// A name as it can be read in a log: control bytes, bytes above 126 and the
+// quote itself written as \xNN, so a stray NUL cannot cut the message short.
+std::string quoted(const std::string& text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string shown = "\"";
+  for (unsigned char c : text) {
+    if (c < 0x20 || c > 0x7e || c == '"' || c == '\\') {
+      shown += "\\x";
+      shown += digits[c >> 4];
+      shown += digits[c & 15];
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown + "\"";
+}
 
 std::mutex tableMutex;
 // Every load holds one handle; an unload of the name releases the latest.

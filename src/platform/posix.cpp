@@ -16,6 +16,8 @@ Library openLibrary(const std::string& path, std::string& reason) {
   if (library == nullptr) {
     const char* error = dlerror();
     reason = error != nullptr ? error : "the loader gave no reason";
+    // The loader starts its reason with the path, which the caller names.
+    if (reason.starts_with(path + ": ")) reason.erase(0, path.size() + 2);
   }
   return library;
 }

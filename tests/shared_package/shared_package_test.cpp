@@ -1,0 +1,127 @@
+// The default shared package against the real driver packages.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "zep00001/zep00001.hpp"
+
+namespace {
+
+const std::string kPackages = ZEP_TEST_PACKAGES;
+
+std::string loadError(const std::string& package) {
+  try {
+    LoadBPL_FOS(package);
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  ADD_FAILURE() << "loaded " << package;
+  return {};
+}
+
+bool isMapped(const std::string& path) {
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (library != nullptr) dlclose(library);
+  return library != nullptr;
+}
+
+class SharedPackage : public ::testing::Test {
+ protected:
+  void SetUp() override { usePath(kPackages + "/answering"); }
+  void TearDown() override { unsetenv("ZEP_PACKAGE_PATH"); }
+  static void usePath(const std::string& path) { setenv("ZEP_PACKAGE_PATH", path.c_str(), 1); }
+};
+
+TEST_F(SharedPackage, LoadsFromThePackagePathAndFindsEntries) {
+  void* library = LoadBPL_FOS("ZEP00101");
+  ASSERT_NE(library, nullptr);
+  auto start = reinterpret_cast<const char* (*)()>(dlsym(library, "StartImpFiscal"));
+  ASSERT_NE(start, nullptr);
+  EXPECT_STREQ(start(), "answering/ZEP00101:StartImpFiscal");
+  UnLoadBPL("ZEP00101");
+}
+
+TEST_F(SharedPackage, RefusesAnythingButABaseName) {
+  for (const std::string& name : std::vector<std::string>{
+           "", "answering/ZEP00101", "..", ".", "ZEP00101.so", "a\\b", "C:ZEP", "/tmp/x",
+           " ZEP00101", "ZEP-1", "ZEP\xc3\xa9", std::string("ZEP00101\0x", 10)}) {
+    std::string error = loadError(name);
+    EXPECT_NE(error.find("base name"), std::string::npos) << name << ": " << error;
+  }
+}
+
+TEST_F(SharedPackage, SearchesOnlyAbsoluteEntriesThenItsOwnDirectory) {
+  usePath(":relative/dir::" + kPackages + "/variant:" + kPackages + "/answering");
+  void* library = LoadBPL_FOS("ZEP00101");
+  auto start = reinterpret_cast<const char* (*)()>(dlsym(library, "StartImpFiscal"));
+  EXPECT_STREQ(start(), "variant/ZEP00101:StartImpFiscal");
+  UnLoadBPL("ZEP00101");
+
+  std::string error = loadError("ZEP09999");
+  EXPECT_NE(error.find("\"ZEP09999\""), std::string::npos) << error;
+  EXPECT_NE(error.find(kPackages + "/variant/libZEP09999.so: no such file"), std::string::npos)
+      << error;
+  EXPECT_NE(error.find(kPackages + "/answering/libZEP09999.so: no such file"), std::string::npos)
+      << error;
+  EXPECT_NE(error.find(ZEP_SHARED_PACKAGE_DIR "/libZEP09999.so: no such file"), std::string::npos)
+      << error;
+  EXPECT_EQ(error.find("relative"), std::string::npos) << error;
+}
+
+TEST_F(SharedPackage, FileThatIsNoSharedObjectGivesTheLoadersReason) {
+  usePath(kPackages + "/broken");
+  std::string error = loadError("ZEP00300");
+  EXPECT_NE(error.find("\"ZEP00300\""), std::string::npos) << error;
+  EXPECT_NE(error.find(kPackages + "/broken/libZEP00300.so: "), std::string::npos) << error;
+  EXPECT_NE(error.find("invalid ELF header"), std::string::npos) << error;
+}
+
+TEST_F(SharedPackage, MissingDependencyIsNamed) {
+  usePath(kPackages + "/broken");
+  std::string error = loadError("ZEP01000");
+  EXPECT_NE(error.find("libzep_absent_dependency.so"), std::string::npos) << error;
+}
+
+TEST_F(SharedPackage, LoadsAreCountedPerName) {
+  const std::string path = kPackages + "/answering/libZep00400.so";
+  LoadBPL_FOS("Zep00400");
+  LoadBPL_FOS("Zep00400");
+  UnLoadBPL("Zep00400");
+  EXPECT_TRUE(isMapped(path));
+  UnLoadBPL("Zep00400");
+  EXPECT_FALSE(isMapped(path));
+  UnLoadBPL("Zep00400");
+  UnLoadBPL("");
+  UnLoadBPL("never loaded");
+}
+
+TEST_F(SharedPackage, ConcurrentLoadsAndUnloadsBalance) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([] {
+      for (int i = 0; i < 200; ++i) {
+        LoadBPL_FOS(i % 2 ? "Zep00500" : "Zep00000");
+        UnLoadBPL(i % 2 ? "Zep00500" : "Zep00000");
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_FALSE(isMapped(kPackages + "/answering/libZep00500.so"));
+  EXPECT_FALSE(isMapped(kPackages + "/answering/libZep00000.so"));
+}
+
+TEST(OperatorMessage, GoesToStandardErrorWithLineBreaks) {
+  testing::internal::CaptureStderr();
+  std::string text = "Falhou\rErro na carga do pacote: ZEP00700";
+  Mensagem(text, "", "N", "N", zep::TTipoMsg::Erro, "", "001", 0, nullptr);
+  std::string shown = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(shown, "[operator message, kind 3]\nFalhou\nErro na carga do pacote: ZEP00700\n");
+  EXPECT_EQ(text, "Falhou\rErro na carga do pacote: ZEP00700");
+}
+
+}  // namespace

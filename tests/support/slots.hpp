@@ -1,0 +1,53 @@
+// What the tests share about slots and test packages: the slots of each set
+// as the slot list gives them, and what the test packages answer.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "zep00001/zep00001.hpp"
+
+// Every entry of a test package answers "<directory>/<package>:<entry>".
+inline std::string answer(void* slot) { return reinterpret_cast<const char* (*)()>(slot)(); }
+
+inline std::string packageFile(const std::string& directory, const std::string& package) {
+  return std::string(ZEP_TEST_PACKAGES) + "/" + directory + "/lib" + package + ".so";
+}
+
+struct SlotRow {
+  std::string entry;
+  void** slot;
+};
+
+inline const std::vector<SlotRow>& slotsOf(const std::string& set) {
+  static const auto table = [] {
+    std::map<std::string, std::vector<SlotRow>> rows;
+    std::string current;
+#define ZEP_SET_BEGIN(set) current = #set;
+#define ZEP_ENTRY_AS(slot, name) rows[current].push_back({name, &::slot});
+#include "zep00001/entries/slots.def"
+    return rows;
+  }();
+  return table.at(set);
+}
+
+inline void setSlots(const std::string& set, void* value) {
+  for (const SlotRow& row : slotsOf(set)) *row.slot = value;
+}
+
+inline int nullSlots(const std::string& set) {
+  int count = 0;
+  for (const SlotRow& row : slotsOf(set)) count += *row.slot == nullptr;
+  return count;
+}
+
+inline bool allSlotsAre(const std::string& set, void* value) {
+  for (const SlotRow& row : slotsOf(set)) {
+    if (*row.slot != value) return false;
+  }
+  return true;
+}
+
+// A value no bind writes, to see which slots a bind left alone.
+inline void* const kUntouched = reinterpret_cast<void*>(0x5a5a);
