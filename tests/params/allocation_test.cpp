@@ -1,0 +1,97 @@
+// Running out of memory inside a builder: every allocation it makes is failed
+// once in turn. This program replaces the global operator new, which the
+// module's allocations reach through the dynamic linker; the counts are of
+// this one thread's calls, made while a builder runs.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "blocks.hpp"
+
+namespace {
+
+struct Ledger {
+  bool armed = false;
+  long made = 0;    // since armed
+  long failAt = 0;  // 1 fails the first allocation
+  long live = 0;
+};
+Ledger ledger;
+
+void* allocate(std::size_t size) {
+  if (ledger.armed && ++ledger.made == ledger.failAt) throw std::bad_alloc();
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block == nullptr) throw std::bad_alloc();
+  ++ledger.live;
+  return block;
+}
+
+void release(void* block) noexcept {
+  if (block == nullptr) return;
+  --ledger.live;
+  std::free(block);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void operator delete(void* block) noexcept { release(block); }
+void operator delete[](void* block) noexcept { release(block); }
+void operator delete(void* block, std::size_t) noexcept { release(block); }
+void operator delete[](void* block, std::size_t) noexcept { release(block); }
+
+namespace {
+
+using blocks::Arguments;
+using blocks::Builder;
+using zep::Value;
+using Tag = Value::Tag;
+
+// Long texts, so that copying each one allocates too.
+Value longArgument(Tag tag, int parameter) {
+  switch (tag) {
+    case Tag::String:
+      return std::string(64, static_cast<char>('A' + parameter));
+    case Tag::Integer:
+      return parameter;
+    case Tag::Double:
+      return parameter + 0.5;
+    default:
+      return true;
+  }
+}
+
+TEST(BuilderOutOfMemory, EveryFailedAllocationReachesTheCallerAndNothingLeaks) {
+  for (const Builder& builder : blocks::builders()) {
+    SCOPED_TRACE(builder.name);
+    const Arguments arguments = blocks::argumentsFor(builder, longArgument);
+    const Arguments before = arguments;
+    const Value expected = blocks::expectedBlock(builder, arguments);
+    long allocations = 0;
+    for (long failAt = 1;; ++failAt) {
+      const long liveBefore = ledger.live;
+      bool failed = false;
+      ledger = {true, 0, failAt, ledger.live};
+      try {
+        const Value block = builder.call(arguments);
+        ledger.armed = false;
+        EXPECT_EQ(block, expected);
+        allocations = ledger.made;
+      } catch (const std::bad_alloc&) {
+        ledger.armed = false;
+        failed = true;
+      }
+      EXPECT_EQ(ledger.live, liveBefore) << "after failing allocation " << failAt;
+      EXPECT_EQ(arguments, before);
+      if (!failed) break;
+    }
+    // Keys, pairs, the block and 64-byte texts all come from the heap.
+    EXPECT_GT(allocations, static_cast<long>(builder.rows.size()))
+        << "the module's allocations do not reach this operator new";
+  }
+}
+
+}  // namespace
