@@ -4,7 +4,6 @@
 #include <array>
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <utility>
 
@@ -36,18 +35,18 @@ struct PairOrder {
 };
 
 template <class Argument>
-Value makePair(std::string_view key, const Argument& argument) {
+void appendPair(Value::Array& block, const char* key, const Argument& argument) {
   Value::Array pair;
   pair.reserve(2);
-  pair.emplace_back(std::string(key));
+  pair.emplace_back(key);
   pair.emplace_back(argument);
-  return Value(std::move(pair));
+  block.emplace_back(std::move(pair));
 }
 
 // The block: its pairs made straight in block order, each from the argument
 // the Pair column names, so that no value is made twice or moved around.
 template <auto pairOfParameter, class... Arguments>
-Value makeBlock(const std::array<std::string_view, sizeof...(Arguments)>& keys,
+Value makeBlock(const std::array<const char*, sizeof...(Arguments)>& keys,
                 const Arguments&... arguments) {
   static constexpr PairOrder order(pairOfParameter);
   static_assert(order.valid, "a builder's Pair column must number its pairs 0 to N - 1 once each");
@@ -55,8 +54,8 @@ Value makeBlock(const std::array<std::string_view, sizeof...(Arguments)>& keys,
   Value::Array block;
   block.reserve(sizeof...(Arguments));
   [&]<std::size_t... Pair>(std::index_sequence<Pair...>) {
-    (block.push_back(
-         makePair(keys[order.parameterOf[Pair]], std::get<order.parameterOf[Pair]>(argumentAt))),
+    (appendPair(block, keys[order.parameterOf[Pair]],
+                std::get<order.parameterOf[Pair]>(argumentAt)),
      ...);
   }
   (std::make_index_sequence<sizeof...(Arguments)>{});
@@ -67,13 +66,13 @@ Value makeBlock(const std::array<std::string_view, sizeof...(Arguments)>& keys,
 
 extern "C" {
 
-#define ZEP_PARAMETER_KEY(kind, passing, name, pair) , std::string_view(#name)
+#define ZEP_PARAMETER_KEY(kind, passing, name, pair) , #name
 #define ZEP_PARAMETER_PAIR(kind, passing, name, pair) \
   , std::size_t { pair }
 #define ZEP_PARAMETER_ARGUMENT(kind, passing, name, pair) , name
 #define ZEP_BUILDER(builder, pairs, parameters)                                           \
   Value builder(ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_DECLARATION))) {                  \
-    static constexpr std::array<std::string_view, pairs> keys{                            \
+    static constexpr std::array<const char*, pairs> keys{                                 \
         ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_KEY))};                                   \
     return makeBlock<std::array<std::size_t, pairs>{ZEP_DROP_FIRST(parameters(            \
         ZEP_PARAMETER_PAIR))}>(keys, ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_ARGUMENT))); \
