@@ -1,28 +1,14 @@
 // A host that links the module directly, as many tills do: it reads the slots
 // as plain variables (held through copy relocations) and goes through the
 // real shared package to the real driver packages.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include "packages.hpp"
 #include "slots.hpp"
 
 namespace {
 
-const std::string kPackages = ZEP_TEST_PACKAGES;
-
-bool isMapped(const std::string& path) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (library != nullptr) dlclose(library);
-  return library != nullptr;
-}
-
-class DirectHost : public ::testing::Test {
- protected:
-  void SetUp() override { usePath(kPackages + "/answering"); }
-  void TearDown() override { unsetenv("ZEP_PACKAGE_PATH"); }
-  static void usePath(const std::string& path) { setenv("ZEP_PACKAGE_PATH", path.c_str(), 1); }
-};
+class DirectHost : public PackagePathTest {};
 
 TEST_F(DirectHost, BindsCallsAndUnbindsEverySet) {
   ASSERT_TRUE(InstanciaFuncoes_ImpFiscal(1));

@@ -1,18 +1,16 @@
 // The default shared package against the real driver packages.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "packages.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
-
-const std::string kPackages = ZEP_TEST_PACKAGES;
 
 std::string loadError(const std::string& package) {
   try {
@@ -24,18 +22,7 @@ std::string loadError(const std::string& package) {
   return {};
 }
 
-bool isMapped(const std::string& path) {
-  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  if (library != nullptr) dlclose(library);
-  return library != nullptr;
-}
-
-class SharedPackage : public ::testing::Test {
- protected:
-  void SetUp() override { usePath(kPackages + "/answering"); }
-  void TearDown() override { unsetenv("ZEP_PACKAGE_PATH"); }
-  static void usePath(const std::string& path) { setenv("ZEP_PACKAGE_PATH", path.c_str(), 1); }
-};
+class SharedPackage : public PackagePathTest {};
 
 TEST_F(SharedPackage, LoadsFromThePackagePathAndFindsEntries) {
   void* library = LoadBPL_FOS("ZEP00101");
