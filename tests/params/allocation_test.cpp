@@ -52,16 +52,8 @@ using Tag = Value::Tag;
 
 // Long texts, so that copying each one allocates too.
 Value longArgument(Tag tag, int parameter) {
-  switch (tag) {
-    case Tag::String:
-      return std::string(64, static_cast<char>('A' + parameter));
-    case Tag::Integer:
-      return parameter;
-    case Tag::Double:
-      return parameter + 0.5;
-    default:
-      return true;
-  }
+  return blocks::byTag(tag, std::string(64, static_cast<char>('A' + parameter)), parameter,
+                       parameter + 0.5, true);
 }
 
 TEST(BuilderOutOfMemory, EveryFailedAllocationReachesTheCallerAndNothingLeaks) {

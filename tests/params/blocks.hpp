@@ -160,6 +160,20 @@ inline const std::vector<Builder>& builders() {
 // The value an argument source gives the parameter at a declared position.
 using Source = std::function<Value(Tag, int parameter)>;
 
+// One of the four, by the tag the parameter takes.
+inline Value byTag(Tag tag, std::string text, std::int32_t integer, double real, bool flag) {
+  switch (tag) {
+    case Tag::String:
+      return text;
+    case Tag::Integer:
+      return integer;
+    case Tag::Double:
+      return real;
+    default:
+      return flag;
+  }
+}
+
 // Arguments for the builder, of the tags its parameters take.
 inline Arguments argumentsFor(const Builder& builder, const Source& source) {
   Arguments arguments(builder.rows.size(), Value(false));

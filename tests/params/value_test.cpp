@@ -116,6 +116,17 @@ TEST(ValueCopy, IsIndependentOfItsOriginal) {
   EXPECT_EQ(copy.asArray().size(), 2u);
 }
 
+TEST(ValueCopy, AssignsFromAnElementOfItself) {
+  Value block(Value::Array{Value::Array{"KEY", std::string(40, 'k')}});
+  block = block.asArray()[0];
+  EXPECT_EQ(block, Value(Value::Array{"KEY", std::string(40, 'k')}));
+  block = std::move(block.asArray()[1]);
+  EXPECT_EQ(block, Value(std::string(40, 'k')));
+  const Value& same = block;
+  block = same;
+  EXPECT_EQ(block, Value(std::string(40, 'k')));
+}
+
 TEST(ValuePrint, WritesNestedListsWithQuotedTexts) {
   const Value block(Value::Array{Value::Array{"TEXT", std::string("a\"b\\c\n\0\xC3\xA9", 9)},
                                  Value::Array{"INT", -3}, Value::Array{"WHOLE", 2.0},
