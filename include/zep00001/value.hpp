@@ -144,6 +144,7 @@ class Value {
     return out << ']';
   }
 
+  // The tag's name, as type errors and operator<< write it.
   static std::string_view tagName(Tag tag) noexcept {
     switch (tag) {
       case Tag::String:

@@ -44,7 +44,8 @@ void appendPair(Value::Array& block, const char* key, const Argument& argument) 
 }
 
 // The block: its pairs made straight in block order, each from the argument
-// the Pair column names, so that no value is made twice or moved around.
+// the Pair column names, so that none is made out of order and moved into
+// place afterwards.
 template <auto pairOfParameter, class... Arguments>
 Value makeBlock(const std::array<const char*, sizeof...(Arguments)>& keys,
                 const Arguments&... arguments) {
@@ -66,9 +67,9 @@ Value makeBlock(const std::array<const char*, sizeof...(Arguments)>& keys,
 
 extern "C" {
 
+// The six exported builders, one a row of builders.def.
 #define ZEP_PARAMETER_KEY(kind, passing, name, pair) , #name
-#define ZEP_PARAMETER_PAIR(kind, passing, name, pair) \
-  , std::size_t { pair }
+#define ZEP_PARAMETER_PAIR(kind, passing, name, pair) , pair
 #define ZEP_PARAMETER_ARGUMENT(kind, passing, name, pair) , name
 #define ZEP_BUILDER(builder, pairs, parameters)                                           \
   Value builder(ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_DECLARATION))) {                  \
