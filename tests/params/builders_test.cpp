@@ -128,15 +128,6 @@ TEST(BuilderReferences, AreReadAndLeftAsTheyWere) {
   EXPECT_EQ(valueOf(block, "CUPNR"), Value("000123"));
 }
 
-TEST(BuilderReferences, OneVariableMayFeedSeveralParameters) {
-  const std::string same = "X";
-  const Value block = Params_AbreCupom_Zep00000(same, 1, same, same, same, same, same, same, same,
-                                                same, same, same, same, same, false);
-  for (const char* key : {"ESQUEMACOR", "INCLUICPF", "CONTCUPOM", "IDUTILTEF"}) {
-    EXPECT_EQ(valueOf(block, key), Value("X")) << key;
-  }
-}
-
 TEST(BuilderOwnership, BlocksAreIndependentOfEachOtherAndOfTheCaller) {
   std::string serial = "ABC";
   Value first = Params_VerificaSerialImp_Zep00000(true, "dir", "cor", serial);
