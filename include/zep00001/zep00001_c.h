@@ -1,0 +1,142 @@
+/* The C interface of the peripheral-binding module, for hosts in any
+   language that can call C (C#, Python, Java, Pascal...). It is a thin layer
+   over the module's own operations: every call goes to the module, and no
+   C++ type and no exception crosses it. Valid C99 and C++.
+
+   Texts are NUL-terminated bytes, passed on unchanged. A function that
+   fails returns its error code (or NULL, or 0) and leaves a message for
+   zep_last_error on the calling thread.
+
+   Link with libzep00001_c (pkg-config zep00001, or the CMake target
+   zep00001::c). */
+#ifndef ZEP00001_C_H
+#define ZEP00001_C_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ZEP_CALL is the calling convention of every function here; ZEP_C_API
+   marks them exported from the library and imported by its hosts. */
+#if defined(_WIN32)
+#define ZEP_CALL __cdecl
+#if defined(ZEP_BUILDING_C_INTERFACE)
+#define ZEP_C_API __declspec(dllexport)
+#else
+#define ZEP_C_API __declspec(dllimport)
+#endif
+#else
+#define ZEP_CALL
+#define ZEP_C_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Results of the functions that return an int code. */
+enum {
+  ZEP_OK = 0,
+  ZEP_ERR_LOAD = 1,     /* the bind's failure: its package could not be loaded */
+  ZEP_ERR_ARGUMENT = 2, /* an unknown set, slot or pair, a model code that is no 32-bit
+                           decimal, a null pointer where one is required, a wrong tag */
+  ZEP_ERR_BUFFER = 3,   /* the text did not fit; *size says what it needs */
+  ZEP_ERR_INTERNAL = 4  /* anything else the module raised, out of memory included */
+};
+
+/* Binds a slot set, as InstanciaFuncoes_<set>: the package that serves it is
+   loaded and its entries looked up into the set's slots. `set` is a set's
+   name in any letter case: ImpFiscal, ImpCheque, Display, Balanca, Leitor,
+   Zep00000, Zep00400, Zep00500, Tef00000, Sat. `model` is the set's
+   argument: decimal text for ImpFiscal (the model code) and ImpCheque (the
+   use flag; 0 or below binds nothing), any text for Display, Balanca and
+   Leitor, NULL or "" for the others.
+   ZEP_ERR_LOAD when the package cannot be loaded; zep_last_error then gives
+   "Erro na carga do pacote: <package>" and, on lines of their own, why. The
+   cheque printer's bind returns ZEP_OK after a failed load, as the module's
+   does (the operator has been told): check its slot StartImpCheque. A
+   fiscal model code that selects no package binds nothing and is ZEP_OK. */
+ZEP_C_API int ZEP_CALL zep_bind(const char* set, const char* model);
+
+/* Unbinds a slot set, as FinalizaFuncoes_<set>: clears its slots, then has
+   the package unloaded by name. Pass the bind's model code, since the
+   package is selected again from it; the cheque printer's unbind takes none
+   (NULL or ""). A failure to unload is ZEP_ERR_INTERNAL, the slots being
+   clear by then. */
+ZEP_C_API int ZEP_CALL zep_unbind(const char* set, const char* model);
+
+/* The current value of the slot of that exact name (letter case included;
+   entry "ImprimeMesasAbertas" fills the slot "imprimeMesasAbertas"): the
+   driver entry's address, or NULL while the set is unbound or its package
+   lacks the entry. Cast it to the entry's own signature. NULL with a last
+   error for an unknown name, NULL without one for a null slot. Do not bind
+   or unbind a set while another thread calls through its slots. */
+ZEP_C_API void* ZEP_CALL zep_slot(const char* slot);
+
+/* The package that a model code selects (RetNomeBpl_<set>), "" for a code
+   the set's table lacks. Only ImpFiscal (decimal text), Leitor, Balanca and
+   Display select; the other sets are ZEP_ERR_ARGUMENT.
+
+   Text results: `out` has room for `*size` bytes on entry; on return
+   `*size` holds the text's length without its terminating NUL. The text
+   and its NUL fit when the length is below the room; otherwise the result
+   is ZEP_ERR_BUFFER and `out` holds as much of the text as fits, with a NUL.
+   `out` may be NULL when `*size` is 0, to ask for the length alone. */
+ZEP_C_API int ZEP_CALL zep_select(const char* set, const char* model, char* out, size_t* size);
+
+/* The last error of the calling thread: the failure's message, then each
+   nested cause on a line of its own; "" when the thread's latest call
+   succeeded. Every function here but zep_last_error and zep_block_free sets
+   it, to its failure or to nothing, so that a NULL slot or a 0 read can be
+   told from a failure. The text result as zep_select's; this function never
+   changes the last error, so a host may ask again with more room. */
+ZEP_C_API int ZEP_CALL zep_last_error(char* out, size_t* size);
+
+/* A parameter block: the [key, value] pairs of one fiscal operation, in
+   its fixed order. Owned by the host, which releases it with
+   zep_block_free. */
+typedef struct zep_block zep_block;
+
+enum { ZEP_TAG_STRING, ZEP_TAG_INTEGER, ZEP_TAG_DOUBLE, ZEP_TAG_BOOLEAN };
+
+/* The six builders, zep_Params_<Operation>_Zep00000, with the module's
+   parameters in their declared order (see entries/builders.def): a text is
+   `const char*` (never NULL), a 32-bit integer `int32_t`, a double
+   `double`, a boolean `int` (0 false, anything else true); a parameter that
+   the module's builder takes by reference is passed by value here. Each
+   returns a new block, or NULL with a last error. */
+#define ZEP_C_TYPE_Text const char*
+#define ZEP_C_TYPE_Integer int32_t
+#define ZEP_C_TYPE_Double double
+#define ZEP_C_TYPE_Boolean int
+#define ZEP_C_PARAMETER(kind, passing, name, pair) , ZEP_C_TYPE_##kind name
+#ifndef ZEP_DROP_FIRST
+#define ZEP_DROP_FIRST(...) ZEP_DROP_FIRST_(__VA_ARGS__)
+#define ZEP_DROP_FIRST_(first, ...) __VA_ARGS__
+#endif
+#define ZEP_BUILDER(builder, pairs, parameters) \
+  ZEP_C_API zep_block* ZEP_CALL zep_##builder(ZEP_DROP_FIRST(parameters(ZEP_C_PARAMETER)));
+#include "zep00001/entries/builders.def"
+
+/* Readers of a block; `pair` counts from 0. A NULL block, a pair out of
+   range or a pair of another tag gives NULL, 0 (-1 from zep_block_tag,
+   whose 0 is ZEP_TAG_STRING) and a last error. The texts stay valid until
+   the block is freed. */
+ZEP_C_API size_t ZEP_CALL zep_block_size(const zep_block* block);
+ZEP_C_API const char* ZEP_CALL zep_block_key(const zep_block* block, size_t pair);
+ZEP_C_API int ZEP_CALL zep_block_tag(const zep_block* block, size_t pair);
+/* A String value and, through `length` unless it is NULL, its length: the
+   text may hold NULs. */
+ZEP_C_API const char* ZEP_CALL zep_block_string(const zep_block* block, size_t pair,
+                                                size_t* length);
+ZEP_C_API int32_t ZEP_CALL zep_block_integer(const zep_block* block, size_t pair);
+ZEP_C_API double ZEP_CALL zep_block_double(const zep_block* block, size_t pair);
+/* 1 for true, 0 for false. */
+ZEP_C_API int ZEP_CALL zep_block_boolean(const zep_block* block, size_t pair);
+/* Releases a block; NULL does nothing. */
+ZEP_C_API void ZEP_CALL zep_block_free(zep_block* block);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
