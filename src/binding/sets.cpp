@@ -13,6 +13,10 @@ namespace {
   ;
 #include "zep00001/entries/slots.def"
 
+// The fixed package names, <Set>Package.
+#define ZEP_FIXED_PACKAGE(set, package) constexpr char set##Package[] = package;
+#include "zep00001/entries/sets.def"
+
 std::string fiscalPrinter(const Model& model) { return RetNomeBpl_ImpFiscal(model.code); }
 std::string display(const Model& model) { return RetNomeBpl_Display(*model.text); }
 std::string scale(const Model& model) { return RetNomeBpl_Balanca(*model.text); }
@@ -26,17 +30,17 @@ using enum Failure;
 using enum Unbind;
 
 // clang-format off
-//       set       entries           fixed package  selection      gate             empty name     failure        unbind
-SlotSet ImpFiscal {ImpFiscalEntries, nullptr,       fiscalPrinter, Always,          NothingToBind, Raise,         ClearThenSelect};
-SlotSet ImpCheque {ImpChequeEntries, "ZEP00700",    nullptr,       PositiveUseFlag, PassOn,        TellOperator,  ClearThenSelect};
-SlotSet Display   {DisplayEntries,   nullptr,       display,       Always,          PassOn,        Raise,         ClearThenSelect};
-SlotSet Balanca   {BalancaEntries,   nullptr,       scale,         Always,          PassOn,        Raise,         ClearThenSelect};
-SlotSet Leitor    {LeitorEntries,    nullptr,       reader,        Always,          PassOn,        Raise,         SelectAndClear};
-SlotSet Zep00000  {Zep00000Entries,  "Zep00000",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Zep00400  {Zep00400Entries,  "Zep00400",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Zep00500  {Zep00500Entries,  "Zep00500",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Tef00000  {Tef00000Entries,  "Tef00000",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Sat       {SatEntries,       "zep03000",    nullptr,       Always,          PassOn,        Raise,         Unguarded};
+//       set       entries           fixed package     selection      gate             empty name     failure        unbind
+SlotSet ImpFiscal {ImpFiscalEntries, nullptr,          fiscalPrinter, Always,          NothingToBind, Raise,         ClearThenSelect};
+SlotSet ImpCheque {ImpChequeEntries, ImpChequePackage, nullptr,       PositiveUseFlag, PassOn,        TellOperator,  ClearThenSelect};
+SlotSet Display   {DisplayEntries,   nullptr,          display,       Always,          PassOn,        Raise,         ClearThenSelect};
+SlotSet Balanca   {BalancaEntries,   nullptr,          scale,         Always,          PassOn,        Raise,         ClearThenSelect};
+SlotSet Leitor    {LeitorEntries,    nullptr,          reader,        Always,          PassOn,        Raise,         SelectAndClear};
+SlotSet Zep00000  {Zep00000Entries,  Zep00000Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Zep00400  {Zep00400Entries,  Zep00400Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Zep00500  {Zep00500Entries,  Zep00500Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Tef00000  {Tef00000Entries,  Tef00000Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
+SlotSet Sat       {SatEntries,       SatPackage,       nullptr,       Always,          PassOn,        Raise,         Unguarded};
 // clang-format on
 
 }  // namespace zep::binding
