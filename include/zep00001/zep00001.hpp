@@ -107,6 +107,16 @@ extern "C" {
   ZEP_API zep::Value builder(ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_DECLARATION)));
 #include "zep00001/entries/builders.def"
 
+// The animation the module carries: an uncompressed RIFF AVI of 66,524
+// bytes, one video stream of 31 frames of 145 by 5 pixels at 16 bits per
+// pixel, 83,333 microseconds a frame. The Windows DLL holds it as resource
+// "SHOWAVI" of type "AVI" in Portuguese (Brazil), served by the companion
+// resource module PKG_ZEP00001.<language> when one stands beside the DLL.
+// Gives its first byte and stores its size in *size (when size is not null);
+// the bytes stay valid while the module is loaded. Nothing in the module
+// reads them.
+ZEP_API const std::uint8_t* zep_showavi(std::size_t* size);
+
 // The shared package, provided by lib_dll or by the host's own library of
 // that name with the same three exports.
 //
