@@ -76,7 +76,9 @@ int recordCurrentException() noexcept {
   try {
     std::string text;
     code = classify(text);
-    last.text.swap(text);
+    // Into the room the last error already has, so that a failure recorded
+    // while memory runs out needs none.
+    last.text.assign(text);
     last.lost = false;
   } catch (...) {
     last.text.clear();
