@@ -1,0 +1,122 @@
+// zep-host check: one bind, every entry of the set's table recorded.
+#include "host/check.hpp"
+
+#include <algorithm>
+#include <exception>
+
+namespace zep::host {
+namespace {
+
+void collect(const std::exception& failure, std::vector<std::string>& chain) {
+  chain.push_back(failure.what());
+  try {
+    std::rethrow_if_nested(failure);
+  } catch (const std::exception& cause) {
+    collect(cause, chain);
+  } catch (...) {
+    chain.push_back("an exception that is no std::exception");
+  }
+}
+
+// A message of several lines, each further line indented under the first.
+void printIndented(std::ostream& out, const std::string& lead, const std::string& text) {
+  out << lead;
+  for (char c : text) {
+    out << c;
+    if (c == '\n') out << std::string(lead.size(), ' ');
+  }
+  out << '\n';
+}
+
+}  // namespace
+
+std::vector<std::string> causeChain(const std::exception& failure) {
+  std::vector<std::string> chain;
+  collect(failure, chain);
+  return chain;
+}
+
+std::size_t CheckReport::boundEntries() const {
+  return static_cast<std::size_t>(
+      std::count_if(entries.begin(), entries.end(), [](const EntryFinding& e) { return e.bound; }));
+}
+
+int CheckReport::exitStatus() const {
+  if (!bindReturned || boundEntries() == 0) return 2;
+  return boundEntries() == entries.size() ? 0 : 1;
+}
+
+CheckReport check(const SlotSet& set, const Model& model) {
+  CheckReport report;
+  report.set = &set;
+  report.model = model;
+  report.package = set.package(model);
+  const std::string shown = showModel(set.bindArgument, model);
+  // The two binds that load nothing return true all the same; say why
+  // rather than report a package without entries.
+  if (set.bindArgument == Argument::ModelCode && report.package.empty()) {
+    report.notes.push_back("model code " + shown +
+                           " selects no package, so the bind loads nothing");
+    return report;
+  }
+  if (set.bindArgument == Argument::UseFlag && model.code <= 0) {
+    report.notes.push_back("use flag " + shown + " binds nothing: the set binds only above 0");
+    return report;
+  }
+  try {
+    report.bindReturned = set.bind(model);
+  } catch (const std::exception& failure) {
+    report.failure = causeChain(failure);
+  } catch (...) {
+    report.failure.push_back("an exception that is no std::exception");
+  }
+  for (const Slot& slot : set.slots) report.entries.push_back({&slot, *slot.address != nullptr});
+  if (report.package.empty()) {
+    report.notes.push_back("model code " + shown + " selects no package");
+  }
+  if (report.bindReturned && report.boundEntries() == 0) {
+    report.notes.push_back(set.bindArgument == Argument::UseFlag
+                               ? "no entry bound: this set tells a failed load to the operator "
+                                 "(the operator message on standard error) instead of raising"
+                               : "no entry bound: the package exports none of the set's entries");
+  }
+  try {
+    set.unbind(model);
+  } catch (const std::exception& failure) {
+    report.notes.push_back("the unbind failed: " + causeChain(failure).front());
+  }
+  return report;
+}
+
+void printReport(const CheckReport& report, std::ostream& out) {
+  const SlotSet& set = *report.set;
+  out << "check " << set.name;
+  if (set.bindArgument != Argument::None) {
+    out << ", " << (set.bindArgument == Argument::UseFlag ? "use flag " : "model code ")
+        << showModel(set.bindArgument, report.model);
+  }
+  out << ": package " << (report.package.empty() ? "(none)" : report.package) << '\n';
+  if (!report.failure.empty()) {
+    printIndented(out, "the bind failed: ", report.failure.front());
+    for (std::size_t i = 1; i < report.failure.size(); ++i) {
+      printIndented(out, "  because: ", report.failure[i]);
+    }
+  } else if (report.bindReturned) {
+    for (const EntryFinding& finding : report.entries) {
+      out << (finding.bound ? "  bound    " : "  missing  ") << finding.slot->entry;
+      if (finding.slot->entry != finding.slot->name) out << " (slot " << finding.slot->name << ')';
+      out << '\n';
+    }
+    out << report.boundEntries() << " of " << report.entries.size() << " entries bound";
+    const char* separator = "; missing: ";
+    for (const EntryFinding& finding : report.entries) {
+      if (finding.bound) continue;
+      out << separator << finding.slot->entry;
+      separator = ", ";
+    }
+    out << '\n';
+  }
+  for (const std::string& note : report.notes) out << "note: " << note << '\n';
+}
+
+}  // namespace zep::host

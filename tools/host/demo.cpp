@@ -1,0 +1,260 @@
+// zep-host demo: the module's whole job, against the simulated devices.
+#include <cstdlib>
+#include <exception>
+#include <functional>
+#include <iomanip>
+#include <sstream>
+#include <stdexcept>
+
+#include "display.hpp"
+#include "fiscal_printer.hpp"
+#include "host/check.hpp"
+#include "host/commands.hpp"
+#include "host/sets.hpp"
+#include "money.hpp"
+#include "scale.hpp"
+#include "zep00001/zep00001.hpp"
+
+namespace zep::host {
+namespace {
+
+namespace simulated = zep::simulated;
+
+constexpr std::size_t kWidth = 100;
+
+// A slot, cast to the simulated entry's signature of the same name; a
+// package that lacks the entry is a failure of the demo, not a crash.
+template <class Signature>
+Signature* entry(void* slot, const char* name) {
+  if (slot == nullptr) throw std::runtime_error(std::string("the package lacks ") + name);
+  return reinterpret_cast<Signature*>(slot);
+}
+#define ZEP_CALL(device, name) entry<simulated::device::name>(::name, #name)
+
+struct Binding {
+  const SlotSet* set;
+  Model model;
+  std::string package;
+  bool bound = false;
+};
+
+// The packages the tree bundles, from the build.
+bool bundled(const std::string& package) {
+  std::string_view names = ZEP_SIMULATED_PACKAGES;
+  while (!names.empty()) {
+    const std::size_t end = std::min(names.find(','), names.size());
+    if (names.substr(0, end) == package) return true;
+    names.remove_prefix(std::min(end + 1, names.size()));
+  }
+  return false;
+}
+
+// The first model code that selects a bundled package ("1" for the display,
+// "4" for the scale, whose first codes select "X"); a use flag of 1.
+std::optional<Model> demoModel(const SlotSet& set) {
+  if (set.bindArgument == Argument::None) return Model{};
+  if (set.bindArgument == Argument::UseFlag) return Model{1, {}};
+  for (std::int32_t code = 1; code < 100; ++code) {
+    const Model model{code, std::to_string(code)};
+    if (bundled(set.package(model))) return model;
+  }
+  return std::nullopt;
+}
+
+void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool withNames) {
+  out << "  set        model  package   slots" << (withNames ? "      left null" : "") << '\n';
+  for (const Binding& binding : bindings) {
+    const SlotSet& set = *binding.set;
+    std::ostringstream row;
+    row << "  " << std::left << std::setw(11) << set.name << std::setw(7)
+        << (set.bindArgument == Argument::None ? "-" : showModel(set.bindArgument, binding.model))
+        << std::setw(10) << binding.package << std::right << std::setw(3) << set.boundSlots()
+        << " of " << std::setw(3) << set.slots.size() << "  ";
+    std::string line = row.str();
+    const std::size_t column = line.size();
+    std::size_t nulls = 0;
+    for (const Slot& slot : set.slots) {
+      if (*slot.address != nullptr) continue;
+      ++nulls;
+      if (!withNames) continue;
+      std::string name(slot.name);
+      if (line.size() + name.size() + 2 > kWidth && line.size() > column) {
+        out << line << ",\n";
+        line = std::string(column, ' ');
+      } else if (line.size() > column) {
+        line += ", ";
+      }
+      line += name;
+    }
+    if (nulls == 0) line += "none";
+    if (!withNames && nulls == set.slots.size()) line += "all null";
+    out << line << '\n';
+  }
+}
+
+void printFailure(std::ostream& err, const std::string& what, const std::exception& failure) {
+  std::vector<std::string> chain = causeChain(failure);
+  err << "zep-host: " << what << ": " << chain.front() << '\n';
+  for (std::size_t i = 1; i < chain.size(); ++i) err << "  because: " << chain[i] << '\n';
+}
+
+// Shows what the simulated display shows, under a label.
+void showDevice(std::ostream& out, const char* label, std::ostringstream& face) {
+  std::istringstream lines(face.str());
+  std::string line;
+  for (bool first = true; std::getline(lines, line); first = false) {
+    out << "  " << std::left << std::setw(9) << (first ? label : "") << line << '\n';
+  }
+  face.str({});
+}
+
+std::string rightAligned(const std::string& left, const std::string& right) {
+  const std::size_t used = left.size() + right.size();
+  return left +
+         std::string(used < simulated::display::kColumns ? simulated::display::kColumns - used : 1,
+                     ' ') +
+         right;
+}
+
+void checked(simulated::fiscal::Status status, const char* command) {
+  if (status == simulated::fiscal::Ok) return;
+  throw std::runtime_error(std::string("the fiscal printer refused ") + command + ": " +
+                           ZEP_CALL(fiscal, RetornoImpFiscal)());
+}
+
+template <class Status>
+void checked(Status status, Status ok, const char* device, const char* command) {
+  if (status != ok) {
+    throw std::runtime_error(std::string("the ") + device + " refused " + command + " (status " +
+                             std::to_string(static_cast<int>(status)) + ")");
+  }
+}
+
+// One sale: two items, the second weighed on the scale, the display showing
+// each item and the total, the coupon printed from the module's blocks.
+void sale(std::ostream& out) {
+  std::ostringstream receipt;
+  std::ostringstream face;
+  checked(ZEP_CALL(fiscal, StartImpFiscal)(receipt), "StartImpFiscal");
+  checked(ZEP_CALL(display, StartDisplay)(face), simulated::display::Ok, "display", "StartDisplay");
+  checked(ZEP_CALL(scale, StartBalanca)("0.398;0.411;0.412"), simulated::scale::Ok, "scale",
+          "StartBalanca");
+
+  const std::int32_t tefError = 0;
+  const std::string includeCpf = "S", no = "N", none;
+  checked(ZEP_CALL(fiscal, AbreCupom)(Params_AbreCupom_Zep00000("", tefError, includeCpf, no, no,
+                                                                none, none, "", "", "", "CPF",
+                                                                "529.982.247-25", "", "", false)),
+          "AbreCupom");
+
+  auto sell = [&](const char* code, const char* name, const char* unit, double quantity,
+                  double price, const std::string& shown) {
+    checked(ZEP_CALL(fiscal, VendaItem)(
+                Params_VendaItem_Zep00000("", "", "", code, name, "T18", "01", unit, "", "18,00",
+                                          "", 0, quantity, price, 0.0, 0.0, false)),
+            "VendaItem");
+    const std::int64_t value = simulated::toCentavos(quantity * price);
+    checked(ZEP_CALL(display, DisplayEnviaTexto)(
+                std::string(name) + "\n" + rightAligned(shown, simulated::formatReais(value))),
+            simulated::display::Ok, "display", "DisplayEnviaTexto");
+    showDevice(out, "display", face);
+  };
+  sell("7891234567895", "ARROZ TIPO 1 5KG", "UN", 1.0, 24.90, "");
+
+  // The scale settles over a few readings; a host asks until it is stable.
+  double kilograms = 0;
+  std::string readings;
+  simulated::scale::Status weighed = simulated::scale::Unstable;
+  for (int reading = 0; reading < 10 && weighed == simulated::scale::Unstable; ++reading) {
+    weighed = ZEP_CALL(scale, BuscaPeso)(kilograms);
+    readings += (readings.empty() ? "" : ", ") + simulated::formatQuantity(kilograms) + " kg" +
+                (weighed == simulated::scale::Unstable ? " settling" : "");
+  }
+  checked(weighed, simulated::scale::Ok, "scale", "BuscaPeso");
+  out << "  scale    " << readings << '\n';
+  sell("2000012", "QUEIJO MINAS", "KG", kilograms, 49.90,
+       simulated::formatQuantity(kilograms) + " kg");
+
+  double total = 0;
+  checked(ZEP_CALL(fiscal, ImpressaoVenda)(
+              Params_ImpressaoVenda_Zep00000("", "0001", "003", "", "", "42", "", "MARIA DA SILVA",
+                                             "Volte sempre", "COM1", 1, 0.0, 0.0),
+              total),
+          "ImpressaoVenda");
+  checked(ZEP_CALL(display, DisplayEnviaTexto)(
+              "TOTAL\n" +
+              rightAligned("", "R$ " + simulated::formatReais(simulated::toCentavos(total)))),
+          simulated::display::Ok, "display", "DisplayEnviaTexto");
+  showDevice(out, "display", face);
+  checked(ZEP_CALL(fiscal, FechaCupom)("DINHEIRO", 50.0), "FechaCupom");
+  checked(ZEP_CALL(fiscal, StopImpFiscal)(), "StopImpFiscal");
+  ZEP_CALL(display, StopDisplay)();
+  ZEP_CALL(scale, StopBalanca)();
+
+  out << "  receipt, coupon " << ZEP_CALL(fiscal, Nr_Cupom)() << ":\n";
+  std::istringstream lines(receipt.str());
+  const std::string rule = "    +" + std::string(40, '-') + "+\n";
+  out << rule;
+  for (std::string line; std::getline(lines, line);) {
+    out << "    |" << std::left << std::setw(40) << line << "|\n";
+  }
+  out << rule;
+}
+
+}  // namespace
+
+int demo(const Io& io, const std::string& packages) {
+  io.out << "zep-host demo: the module binds every slot set through the default shared\n"
+         << "package, a sale runs through the slots, and every set is unbound again.\n"
+         << "packages: " << packages << "\n\n";
+
+  std::vector<Binding> bindings;
+  int status = 0;
+  for (const SlotSet& set : slotSets()) {
+    std::optional<Model> model = demoModel(set);
+    Binding binding{&set, model.value_or(Model{}), model ? set.package(*model) : "(none)"};
+    if (model) {
+      try {
+        binding.bound = set.bind(*model);
+      } catch (const std::exception& failure) {
+        printFailure(io.err, "binding " + std::string(set.name) + " failed", failure);
+        status = 1;
+      }
+    }
+    bindings.push_back(binding);
+  }
+  io.out << "Bound:\n";
+  printTable(io.out, bindings, true);
+
+  if (status == 0) {
+    io.out << "\nA sale through the slots:\n";
+    try {
+      sale(io.out);
+    } catch (const std::exception& failure) {
+      printFailure(io.err, "the sale failed", failure);
+      status = 1;
+    }
+  }
+
+  std::size_t slots = 0, nulls = 0;
+  for (const Binding& binding : bindings) {
+    try {
+      binding.set->unbind(binding.model);
+    } catch (const std::exception& failure) {
+      printFailure(io.err, "unbinding " + std::string(binding.set->name) + " failed", failure);
+      status = 1;
+    }
+    slots += binding.set->slots.size();
+    nulls += binding.set->slots.size() - binding.set->boundSlots();
+  }
+  io.out << "\nUnbound:\n";
+  printTable(io.out, bindings, false);
+  if (nulls == slots) {
+    io.out << "All " << slots << " slots are null again.\n";
+  } else {
+    io.out << "Only " << nulls << " of the " << slots << " slots are null again.\n";
+  }
+  return nulls == slots ? status : 1;
+}
+
+}  // namespace zep::host
