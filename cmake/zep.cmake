@@ -20,14 +20,35 @@ function(zep_export_only target template)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()
 
+# The file of a driver package: lib<name>.so, or <name>.bpl on Windows.
+if(WIN32)
+  set(ZEP_PACKAGE_PREFIX "")
+  set(ZEP_PACKAGE_SUFFIX ".bpl")
+else()
+  set(ZEP_PACKAGE_PREFIX "lib")
+  set(ZEP_PACKAGE_SUFFIX ".so")
+endif()
+
+# A build-tree path as a test program sees it: the Windows tests run under
+# Wine, whose drive Z: is the build machine's root.
+function(zep_test_path out path)
+  if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(path "Z:${path}")
+  endif()
+  set(${out} "${path}" PARENT_SCOPE)
+endfunction()
+
 # A GoogleTest program, registered with CTest test by test:
 #   zep_add_test(NAME SOURCES a.cpp ... [LIBRARIES lib ...])
 function(zep_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} zep_test_support GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
-  target_compile_definitions(${name} PRIVATE "ZEP_TEST_PACKAGES=\"${ZEP_PACKAGES_DIR}\"")
+  zep_test_path(packages ${ZEP_PACKAGES_DIR})
+  target_compile_definitions(${name} PRIVATE "ZEP_TEST_PACKAGES=\"${packages}\""
+    "ZEP_PACKAGE_PREFIX=\"${ZEP_PACKAGE_PREFIX}\"" "ZEP_PACKAGE_SUFFIX=\"${ZEP_PACKAGE_SUFFIX}\"")
   add_dependencies(${name} zep_drivers)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  # Under Wine the first listing also makes the prefix, which takes a while.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180)
 endfunction()

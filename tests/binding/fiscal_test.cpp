@@ -1,9 +1,8 @@
 // The binding protocol through the fiscal-printer set.
-#include <dlfcn.h>
-
 #include <stdexcept>
 
 #include "fixture.hpp"
+#include "test_platform.hpp"
 
 using recording::Call;
 
@@ -12,9 +11,9 @@ namespace {
 class FiscalPrinter : public Binding {};
 
 TEST_F(FiscalPrinter, TheRecordingSharedPackageStandsInForTheRealOne) {
-  Dl_info info{};
-  ASSERT_NE(dladdr(reinterpret_cast<void*>(&LoadBPL_FOS), &info), 0);
-  EXPECT_NE(std::string(info.dli_fname).find("/recording/"), std::string::npos) << info.dli_fname;
+  std::string file = test_platform::withSlashes(
+      test_platform::libraryFileOf(reinterpret_cast<void*>(&LoadBPL_FOS)));
+  EXPECT_NE(file.find("/recording/"), std::string::npos) << file;
 }
 
 TEST_F(FiscalPrinter, BindFillsEverySlotWithItsOwnEntry) {

@@ -1,9 +1,8 @@
 #include "recording.hpp"
 
-#include <dlfcn.h>
-
 #include <stdexcept>
 
+#include "test_platform.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace recording {
@@ -17,7 +16,7 @@ Script& script() {
 }
 
 void reset() {
-  for (void* library : opened) dlclose(library);
+  for (void* library : opened) test_platform::closeLibrary(library);
   opened.clear();
   script() = Script{};
 }
@@ -31,8 +30,9 @@ void* LoadBPL_FOS(const std::string& package) {
   if (script().load) return script().load(package);
   auto file = script().files.find(package);
   if (file == script().files.end()) throw std::runtime_error("no package " + package);
-  void* library = dlopen(file->second.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) throw std::runtime_error(dlerror());
+  std::string error;
+  void* library = test_platform::openLibrary(file->second, error);
+  if (library == nullptr) throw std::runtime_error(error);
   recording::opened.push_back(library);
   return library;
 }

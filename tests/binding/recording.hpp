@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
-#define ZEP_RECORDING_API __attribute__((visibility("default")))
+#include "zep00001/export.hpp"
+
+// It is a shared package, so its own exports carry the shared package's mark.
+#define ZEP_RECORDING_API ZEP_SHARED_API
 
 namespace recording {
 

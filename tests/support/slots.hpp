@@ -11,8 +11,13 @@
 // Every entry of a test package answers "<directory>/<package>:<entry>".
 inline std::string answer(void* slot) { return reinterpret_cast<const char* (*)()>(slot)(); }
 
+// lib<package>.so, or <package>.bpl on Windows.
+inline std::string packageFileName(const std::string& package) {
+  return ZEP_PACKAGE_PREFIX + package + ZEP_PACKAGE_SUFFIX;
+}
+
 inline std::string packageFile(const std::string& directory, const std::string& package) {
-  return std::string(ZEP_TEST_PACKAGES) + "/" + directory + "/lib" + package + ".so";
+  return std::string(ZEP_TEST_PACKAGES) + "/" + directory + "/" + packageFileName(package);
 }
 
 struct SlotRow {

@@ -1,0 +1,220 @@
+// The platform seam on Windows (MinGW-w64). Paths cross the seam as UTF-8 and
+// meet the system as UTF-16, so a package directory with accents works.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/platform.hpp"
+
+namespace zep::platform {
+namespace {
+
+std::wstring widen(const std::string& text) {
+  if (text.empty()) return {};
+  int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::string narrow(const wchar_t* text, std::size_t length) {
+  if (length == 0) return {};
+  int size =
+      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), size, nullptr,
+                      nullptr);
+  return utf8;
+}
+
+std::string narrow(const std::wstring& text) { return narrow(text.data(), text.size()); }
+
+// The system's text for an error code, without its closing line break.
+std::string systemMessage(DWORD error) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string message = buffer != nullptr ? narrow(buffer, length) : std::string();
+  LocalFree(buffer);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  if (message.empty()) message = "the loader gave no reason";
+  return message + " (error " + std::to_string(error) + ")";
+}
+
+// The package's own directory first for its dependencies, then the
+// program's and the system's; never the current directory or PATH, where a
+// stray library of the same name could be planted.
+constexpr DWORD kPackageSearch =
+    LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+
+// The loader's error windows would stop a till until someone clicks them.
+class QuietLoader {
+ public:
+  QuietLoader() { SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_); }
+  ~QuietLoader() { SetThreadErrorMode(previous_, nullptr); }
+
+ private:
+  DWORD previous_ = 0;
+};
+
+// The libraries a PE image imports by name, read from its import directory.
+std::vector<std::string> importedLibraries(const unsigned char* base) {
+  std::vector<std::string> names;
+  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return names;
+  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  if (nt->Signature != IMAGE_NT_SIGNATURE ||
+      nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC ||
+      nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT) {
+    return names;
+  }
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (directory.VirtualAddress == 0) return names;
+  auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+  for (; entry->Name != 0; ++entry) {
+    names.emplace_back(reinterpret_cast<const char*>(base + entry->Name));
+  }
+  return names;
+}
+
+std::string directoryPart(const std::string& path) {
+  std::string::size_type separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+// Whether the loader would find `library` for a package in `directory`.
+bool isReachable(const std::string& library, const std::string& directory) {
+  // API sets are names the system resolves itself, not files.
+  if (_strnicmp(library.c_str(), "api-ms-", 7) == 0 ||
+      _strnicmp(library.c_str(), "ext-ms-", 7) == 0)
+    return true;
+  std::wstring name = widen(library);
+  if (GetModuleHandleW(name.c_str()) != nullptr) return true;
+  if (isRegularFile(directory + '\\' + library)) return true;
+  HMODULE found = LoadLibraryExW(name.c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  if (found == nullptr) return false;
+  FreeLibrary(found);
+  return true;
+}
+
+// "The specified module could not be found" for a file that is there means
+// one of its dependencies is not; say which, as the ELF loader does.
+std::string missingDependencies(const std::string& path) {
+  std::wstring wide = widen(path);
+  HMODULE image = LoadLibraryExW(wide.c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
+  if (image == nullptr) return {};
+  // A data-file handle carries flags in its low bits; the image starts below.
+  auto* base = reinterpret_cast<const unsigned char*>(reinterpret_cast<std::uintptr_t>(image) &
+                                                      ~std::uintptr_t{3});
+  std::string missing;
+  for (const std::string& library : importedLibraries(base)) {
+    if (isReachable(library, directoryPart(path))) continue;
+    missing += missing.empty() ? "" : ", ";
+    missing += library;
+  }
+  FreeLibrary(image);
+  return missing;
+}
+
+}  // namespace
+
+Library openLibrary(const std::string& path, std::string& reason) {
+  std::wstring wide = widen(path);
+  if (wide.empty() || path.find('\0') != std::string::npos) {
+    reason = "no usable path";
+    return nullptr;
+  }
+  HMODULE library;
+  DWORD error;
+  {
+    QuietLoader quiet;
+    library = LoadLibraryExW(wide.c_str(), nullptr, kPackageSearch);
+    error = GetLastError();
+  }
+  if (library == nullptr) {
+    reason = systemMessage(error);
+    if (error == ERROR_MOD_NOT_FOUND && isRegularFile(path)) {
+      std::string missing = missingDependencies(path);
+      if (!missing.empty()) reason += "; it needs " + missing + ", which the loader cannot find";
+    }
+  }
+  return library;
+}
+
+void closeLibrary(Library library) noexcept {
+  if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+// GetProcAddress already searches the one module's own export table, which
+// is exactly the lookup the bind needs; the address ranges stay unused here.
+Exports::Exports(Library library) : library_(library) {}
+
+void* Exports::find(const char* name) const noexcept {
+  if (library_ == nullptr) return nullptr;
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library_), name));
+}
+
+std::string packageFileName(const std::string& package) { return package + ".bpl"; }
+
+std::string directoryOf(const void* address) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<const wchar_t*>(address), &module)) {
+    return {};
+  }
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return directoryPart(narrow(path));
+}
+
+bool isRegularFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Fully qualified only: "C:\dir" or "C:/dir", and "\\server\share". "\dir"
+// and "C:dir" depend on the current drive or directory, so they are relative.
+bool isAbsolutePath(const std::string& path) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  bool drive = path.size() >= 3 &&
+               ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  if (drive && path[1] == ':' && separator(path[2])) {
+    return true;
+  }
+  return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}
+
+std::optional<std::string> environment(const char* name) {
+  std::wstring wideName = widen(name);
+  SetLastError(ERROR_SUCCESS);
+  DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (size == 0) {
+    if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+    return std::string();
+  }
+  std::wstring value(size, L'\0');
+  DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
+  value.resize(length);
+  return narrow(value);
+}
+
+}  // namespace zep::platform
