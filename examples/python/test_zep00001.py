@@ -25,10 +25,12 @@ class ModuleTest(unittest.TestCase):
     def test_binds_a_set_and_calls_through_its_slots(self):
         with self.zep.bound("sat"):
             self.assertEqual(self.answer("EmitirVenda"), "answering/zep03000:EmitirVenda")
-            self.assertEqual(self.answer("ConsultarStatusOper_sat"), "answering/zep03000:ConsultarStatusOper_sat")
+            self.assertEqual(self.answer("ConsultarStatusOper_sat"),
+                             "answering/zep03000:ConsultarStatusOper_sat")
         self.assertIsNone(self.zep.slot("EmitirVenda"))
         with self.zep.bound("ImpFiscal", "1"):
-            self.assertEqual(self.answer("imprimeMesasAbertas"), "answering/ZEP00101:ImprimeMesasAbertas")
+            self.assertEqual(self.answer("imprimeMesasAbertas"),
+                             "answering/ZEP00101:ImprimeMesasAbertas")
         with self.zep.bound("ImpCheque", "1", unbind_model=None):
             self.assertEqual(self.answer("StartImpCheque"), "answering/ZEP00700:StartImpCheque")
         with self.assertRaises(LookupError):
@@ -70,7 +72,8 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(keys["AbreCupom"][1], "INTTEFERRO")
         self.assertEqual(keys["ImpressaoVenda"][4:7], ["ESQUEMACOR", "IDTIPOIMPFIS", "SENHACUPOM"])
         self.assertEqual(keys["Carrega_Dados_Impressora"][0], "ESQUEMA")
-        self.assertEqual(keys["VerificaSerialImp"], ["UTILIZAIMPFIS", "DSDIRCAD", "ESQUEMACOR", "REV_NRSERIE_IMP"])
+        self.assertEqual(keys["VerificaSerialImp"],
+                         ["UTILIZAIMPFIS", "DSDIRCAD", "ESQUEMACOR", "REV_NRSERIE_IMP"])
         self.assertEqual(keys["Atu_TotGeral"][10:], ["VBRUTATAB", "VRBRUTAECF"])
 
     def test_a_missing_package_raises_the_binding_failure_and_its_cause(self):
@@ -79,7 +82,8 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(raised.exception.code, zep00001.ERR_LOAD)
         lines = str(raised.exception).split("\n")
         self.assertEqual(lines[0], "Erro na carga do pacote: X")
-        self.assertEqual(lines[1], 'cannot load package "X": libX.so is in none of the package directories')
+        self.assertEqual(
+            lines[1], 'cannot load package "X": libX.so is in none of the package directories')
         self.assertEqual(lines[2], f"  {self.packages}/libX.so: no such file")
 
     def test_arguments_the_module_cannot_take_raise_argument_errors(self):
@@ -92,7 +96,8 @@ class ModuleTest(unittest.TestCase):
         self.assertIsNone(self.zep.slot("StartImpFiscal"))  # null, and no failure
         with self.assertRaisesRegex(zep00001.ArgumentError, "^Sat has no selection"):
             self.zep.select("Sat", None)
-        with self.assertRaisesRegex(zep00001.ArgumentError, "^DSDIRCAD for zep_Params_VerificaSerialImp_Zep00000"):
+        with self.assertRaisesRegex(zep00001.ArgumentError,
+                                    "^DSDIRCAD for zep_Params_VerificaSerialImp_Zep00000 is"):
             self.zep.build("VerificaSerialImp", True, None, "", "")
         with self.assertRaises(OverflowError):
             self.zep.build("ImpressaoVenda", *[""] * 10, 2**31, 0.0, 0.0)

@@ -127,7 +127,8 @@ class Module:
             ("zep_bind", ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p]),
             ("zep_unbind", ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p]),
             ("zep_slot", ctypes.c_void_p, [ctypes.c_char_p]),
-            ("zep_select", ctypes.c_int, [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p, size_p]),
+            ("zep_select", ctypes.c_int,
+             [ctypes.c_char_p, ctypes.c_char_p, ctypes.c_char_p, size_p]),
             ("zep_last_error", ctypes.c_int, [ctypes.c_char_p, size_p]),
             ("zep_block_size", ctypes.c_size_t, [ctypes.c_void_p]),
             ("zep_block_key", ctypes.c_char_p, [ctypes.c_void_p, ctypes.c_size_t]),
@@ -140,7 +141,8 @@ class Module:
         ]:
             function = getattr(c, name)
             function.restype, function.argtypes = result, arguments
-        self.builders = read_builders(os.path.join(entries or _find_entries(library), "builders.def"))
+        entries = entries or _find_entries(library)
+        self.builders = read_builders(os.path.join(entries, "builders.def"))
         for operation, parameters in self.builders.items():
             function = getattr(c, f"zep_Params_{operation}_Zep00000")
             function.restype = ctypes.c_void_p
@@ -208,7 +210,8 @@ class Module:
         own signature (cdecl), e.g. entry("BuscaPeso", ctypes.c_int)."""
         address = self.slot(name)
         if address is None:
-            raise LookupError(f"slot {name} is null: its set is not bound, or its package lacks the entry")
+            raise LookupError(
+                f"slot {name} is null: its set is not bound, or its package lacks the entry")
         return ctypes.CFUNCTYPE(result, *arguments)(address)
 
     def select(self, set_name, model):
@@ -217,7 +220,8 @@ class Module:
         while True:
             out = ctypes.create_string_buffer(size.value)
             room = ctypes.c_size_t(size.value)
-            code = self._c.zep_select(self._bytes(set_name), self._bytes(model), out, ctypes.byref(room))
+            code = self._c.zep_select(
+                self._bytes(set_name), self._bytes(model), out, ctypes.byref(room))
             if code != ERR_BUFFER:
                 self._check(code)
                 return self._text(out.raw[: room.value])
@@ -237,7 +241,8 @@ class Module:
         missing = [name for _, name in parameters if name not in values]
         if missing:
             raise TypeError(f"{operation}: missing {', '.join(missing)}")
-        passed = [self._argument(operation, kind, name, values[name]) for kind, name in parameters]
+        passed = [self._argument(operation, kind, name, values[name])
+                  for kind, name in parameters]
         block = getattr(self._c, f"zep_Params_{operation}_Zep00000")(*passed)
         if block is None:
             code = ERR_ARGUMENT if None in passed else ERR_INTERNAL

@@ -3,7 +3,8 @@
 # or find_package (the consumer project beside this file), then runs it
 # against the tree's answering packages.
 #   cmake -DMETHOD=... -DPREFIX=... -DLIBDIR=... -DSOURCE=... -DWORK=...
-#         -DPACKAGES=... [-DCOMPILER=... -DPKG_CONFIG=...] [-DGENERATOR=...] -P this
+#         -DPACKAGES=... [-DCOMPILER=... -DPKG_CONFIG=...] [-DGENERATOR=...]
+#         [-DFLAGS="more compiler flags"] -P this
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE output
                   ERROR_VARIABLE output)
@@ -22,13 +23,16 @@ if(METHOD STREQUAL "pkg-config")
   run(${PKG_CONFIG} --cflags --libs zep00001)
   string(STRIP "${output}" flags)
   separate_arguments(flags UNIX_COMMAND "${flags}")
+  separate_arguments(extra UNIX_COMMAND "${FLAGS}")
   set(example ${WORK}/example)
-  run(${COMPILER} -std=c99 -pedantic-errors -Wall -Wextra -Werror ${SOURCE} ${flags} -o ${example})
+  run(${COMPILER} -std=c99 -pedantic-errors -Wall -Wextra -Werror ${extra} ${SOURCE} ${flags}
+      -o ${example})
   set(ENV{LD_LIBRARY_PATH} ${PREFIX}/${LIBDIR})
 else()
   get_filename_component(consumer ${CMAKE_CURRENT_LIST_DIR}/consumer ABSOLUTE)
   run(${CMAKE_COMMAND} -S ${consumer} -B ${WORK} -G ${GENERATOR} -DCMAKE_BUILD_TYPE=Release
-      -DCMAKE_PREFIX_PATH=${PREFIX} -DEXAMPLE=${SOURCE})
+      -DCMAKE_PREFIX_PATH=${PREFIX} -DEXAMPLE=${SOURCE} "-DCMAKE_C_FLAGS=${FLAGS}"
+      "-DCMAKE_EXE_LINKER_FLAGS=${FLAGS}")
   run(${CMAKE_COMMAND} --build ${WORK})
   set(example ${WORK}/example)
 endif()
