@@ -1,0 +1,178 @@
+// zep-host's commands, run as the program runs them, against the tree's
+// packages and the simulated ones.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "host/commands.hpp"
+#include "host/sets.hpp"
+#include "packages.hpp"
+
+namespace {
+
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome host(const std::vector<std::string>& arguments) {
+  std::ostringstream out, err;
+  const int status = zep::host::run(arguments, {out, err, ZEP_SIMULATED_DIR});
+  return {status, out.str(), err.str()};
+}
+
+std::string emptyDirectory() {
+  const std::filesystem::path directory = std::filesystem::path(testing::TempDir()) / "zep-empty";
+  std::filesystem::create_directories(directory);
+  return directory.string();
+}
+
+void expectEverySlotNull() {
+  for (const zep::host::SlotSet& set : zep::host::slotSets()) {
+    EXPECT_EQ(set.boundSlots(), 0u) << set.name;
+  }
+}
+
+TEST(Check, ListsTheEntryThePackageLacksAsMissing) {
+  Outcome result = host({"check", "impfiscal", "1", "--package-path", kPackages + "/variant"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, HasSubstr("check ImpFiscal, model code 1: package ZEP00101\n"));
+  EXPECT_THAT(result.out,
+              HasSubstr("\n  bound    ImprimeMesasAbertas (slot imprimeMesasAbertas)\n"));
+  EXPECT_THAT(result.out, HasSubstr("\n  missing  EnviaComando_Sweda\n"));
+  EXPECT_THAT(result.out, HasSubstr("\n123 of 124 entries bound; missing: EnviaComando_Sweda\n"));
+  expectEverySlotNull();
+}
+
+TEST(Check, PassesAPackageWithEveryEntry) {
+  Outcome result = host({"check", "SAT", "--package-path=" + kPackages + "/answering"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(result.out, HasSubstr("\n10 of 10 entries bound\n"));
+  EXPECT_EQ(result.out.find("missing"), std::string::npos);
+}
+
+TEST(Check, AMissingPackageGivesTheBindingFailureAndItsCause) {
+  Outcome result = host({"check", "Sat", "--package-path", emptyDirectory()});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.out, HasSubstr("the bind failed: Erro na carga do pacote: zep03000\n"
+                                    "  because: cannot load package \"zep03000\""));
+  EXPECT_THAT(result.out,
+              HasSubstr(ZEP_PACKAGE_PREFIX "zep03000" ZEP_PACKAGE_SUFFIX ": no such file"));
+  expectEverySlotNull();
+}
+
+TEST(Check, AFileThatIsNoLibraryGivesTheLoadersReason) {
+  Outcome result = host({"check", "ImpFiscal", "7", "--package-path", kPackages + "/broken"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.out, HasSubstr("Erro na carga do pacote: ZEP00300\n  because: "));
+  EXPECT_THAT(result.out, HasSubstr(test_platform::kNotALibraryReason));
+}
+
+TEST(Check, SaysWhyABindThatReturnsBoundNothing) {
+  Outcome none = host({"check", "ImpFiscal", "10"});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_THAT(none.out,
+              HasSubstr("note: model code 10 selects no package, so the bind loads nothing"));
+
+  Outcome flag = host({"check", "ImpCheque", "0"});
+  EXPECT_EQ(flag.status, 2);
+  EXPECT_THAT(flag.out, HasSubstr("note: use flag 0 binds nothing"));
+
+  // The cheque printer tells the operator instead of raising.
+  testing::internal::CaptureStderr();
+  Outcome told = host({"check", "ImpCheque", "--package-path", emptyDirectory()});
+  EXPECT_THAT(testing::internal::GetCapturedStderr(),
+              HasSubstr("Erro na carga do pacote: ZEP00700"));
+  EXPECT_EQ(told.status, 2);
+  EXPECT_THAT(told.out, HasSubstr("0 of 5 entries bound"));
+  EXPECT_THAT(told.out, HasSubstr("tells a failed load to the operator"));
+}
+
+TEST(Select, PrintsThePackageTheCodeSelects) {
+  EXPECT_EQ(host({"select", "balanca", "4"}).out, "ZEP01200\n");
+  EXPECT_EQ(host({"select", "BALANCA", "7"}).out, "X\n");
+  EXPECT_EQ(host({"select", "ImpFiscal", "21"}).out, "ZEP00102\n");
+  EXPECT_EQ(host({"select", "Sat"}).out, "zep03000\n");
+  Outcome none = host({"select", "Display", "01"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "zep-host: model code \"01\" selects no package for Display\n");
+}
+
+TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
+  const std::string missing = kPackages + "/no-such-directory";
+  const struct {
+    std::vector<std::string> arguments;
+    std::string reason;
+  } cases[] = {
+      {{}, "no command given"},
+      {{"frob"}, "no command is called \"frob\""},
+      {{"check"}, "usage: zep-host check SET [MODEL] [--package-path DIR]"},
+      {{"check", "Foo"}, "no set is called \"Foo\"; the sets are ImpFiscal, ImpCheque, Display"},
+      {{"check", "ImpFiscal"}, "ImpFiscal needs a model code (a 32-bit integer)"},
+      {{"check", "ImpFiscal", "1x"}, "ImpFiscal takes a model code (a 32-bit integer), not \"1x\""},
+      {{"check", "ImpFiscal", "4294967297"}, "not \"4294967297\""},
+      {{"check", "Zep00000", "1"}, "Zep00000 takes no model code"},
+      {{"check", "Sat", "--package-path"}, "--package-path needs a directory"},
+      {{"check", "Sat", "--package-path", missing},
+       "--package-path " + missing + " is no directory"},
+      {{"check", "Sat", "--verbose"}, "unknown option --verbose"},
+      {{"select", "Sat", "3"}, "Sat always loads zep03000 and selects by no model code"},
+      {{"select", "Sat", "--package-path", "/"}, "select takes no --package-path"},
+      {{"demo", "now"}, "usage: zep-host demo [--package-path DIR]"},
+  };
+  for (const auto& wrong : cases) {
+    Outcome result = host(wrong.arguments);
+    EXPECT_EQ(result.status, zep::host::kUsageError) << wrong.reason;
+    EXPECT_THAT(result.err, StartsWith("zep-host: "));
+    EXPECT_THAT(result.err, HasSubstr(wrong.reason));
+    EXPECT_THAT(result.err, EndsWith("\nTry 'zep-host --help'.\n"));
+  }
+}
+
+TEST(Arguments, HelpNamesEverySet) {
+  for (const char* asking : {"help", "--help", "-h"}) {
+    Outcome result = host({asking});
+    EXPECT_EQ(result.status, 0);
+    for (const zep::host::SlotSet& set : zep::host::slotSets()) {
+      EXPECT_THAT(result.out, HasSubstr("\n  " + std::string(set.name) + " ")) << asking;
+    }
+  }
+  EXPECT_EQ(host({"check", "Sat", "--help"}).status, 0);
+}
+
+TEST(Demo, BindsSellsAndUnbindsEverySet) {
+  Outcome result = host({"demo"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_THAT(result.out,
+              HasSubstr("\n  set        model  package   slots      left null\n"
+                        "  ImpFiscal  1      ZEP00101   10 of 124  CarregaTotalizador,"));
+  EXPECT_THAT(result.out, HasSubstr("\n  Balanca    \"4\"    ZEP01200    3 of   3  none\n"));
+  EXPECT_THAT(result.out, HasSubstr("\n  Sat        -      zep03000    3 of  10  CancelarVenda,"));
+  EXPECT_THAT(result.out, HasSubstr("  scale    0,398 kg settling, 0,411 kg settling, 0,412 kg\n"));
+  EXPECT_THAT(result.out, HasSubstr("  display  |TOTAL               |\n"
+                                    "           |            R$ 45,46|\n"));
+  EXPECT_THAT(result.out, HasSubstr("    |     0,412 KG x 49,90  T18         20,56|\n"));
+  EXPECT_THAT(result.out, HasSubstr("    |TROCO R$                            4,54|\n"));
+  EXPECT_THAT(result.out, HasSubstr("\n  Tef00000   -      Tef00000    0 of  10  all null\n"));
+  EXPECT_THAT(result.out, HasSubstr("\nAll 181 slots are null again.\n"));
+  expectEverySlotNull();
+}
+
+TEST(Demo, AnUnreachablePackageFailsTheDemoAfterUnbindingEverySet) {
+  Outcome result = host({"demo", "--package-path", emptyDirectory()});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.err, HasSubstr("zep-host: binding ImpFiscal failed: Erro na carga do pacote: "
+                                    "ZEP00101\n  because: cannot load package \"ZEP00101\""));
+  EXPECT_EQ(result.out.find("A sale through the slots"), std::string::npos);
+  EXPECT_THAT(result.out, HasSubstr("\nAll 181 slots are null again.\n"));
+}
+
+}  // namespace
