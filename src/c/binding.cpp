@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -22,18 +23,55 @@ struct Model {
   std::string text;
 };
 
+const char* argumentName(Argument argument) {
+  return argument == Argument::UseFlag ? "use flag" : "model code";
+}
+
+std::int32_t decimal(std::string_view text, Argument argument, const std::string& operation) {
+  std::int32_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    throw ArgumentError(std::string("the ") + argumentName(argument) + " " + quoted(text) +
+                        " for " + operation + " is no 32-bit decimal number");
+  }
+  return number;
+}
+
+// The host's `model` as `operation` takes it.
+Model modelFor(Argument argument, const char* model, const std::string& operation) {
+  if (argument == Argument::None) {
+    if (model != nullptr && *model != '\0') {
+      throw ArgumentError(operation + " takes no model code, but was given " + quoted(model));
+    }
+    return {};
+  }
+  if (model == nullptr) {
+    throw ArgumentError(std::string("the ") + argumentName(argument) + " for " + operation +
+                        " is a null pointer");
+  }
+  if (argument == Argument::ModelText) return {0, model};
+  return {decimal(model, argument, operation), {}};
+}
+
+// One of the module's operations, called with the host's `model` text.
+template <class Result>
+struct Operation {
+  const char* name;
+  Argument argument;
+  Result (*call)(const Model& model);
+
+  Result operator()(const char* model) const { return call(modelFor(argument, model, name)); }
+};
+
 struct SetOperations {
   const char* set;
-  Argument bindArgument;
-  Argument unbindArgument;
-  bool (*bind)(const Model& model);
-  bool (*unbind)(const Model& model);
+  Operation<bool> bind;
+  Operation<bool> unbind;
 };
 
 struct Selection {
   const char* set;
-  Argument argument;
-  std::string (*select)(const Model& model);
+  Operation<std::string> select;
 };
 
 struct Slot {
@@ -41,30 +79,29 @@ struct Slot {
   void* const* slot;
 };
 
-// The module's operation called with the model, by argument kind.
+// The module's operation <prefix><set>, called with the model by argument kind.
 #define ZEP_C_WITH_ModelCode(operation) operation(model.number)
 #define ZEP_C_WITH_UseFlag(operation) operation(model.number)
 #define ZEP_C_WITH_ModelText(operation) operation(model.text)
 #define ZEP_C_WITH_None(operation) operation()
+// clang-format off
+#define ZEP_C_OPERATION(prefix, set, argument)                                   \
+  {#prefix #set, Argument::argument, []([[maybe_unused]] const Model& model) {   \
+     return ZEP_C_WITH_##argument(prefix##set);                                  \
+   }}
+// clang-format on
 
 // The ten sets' bind and unbind operations.
 const SetOperations kSets[] = {
 #define ZEP_SET(set, bindArgument, unbindArgument)              \
-  {#set, Argument::bindArgument, Argument::unbindArgument,      \
-   []([[maybe_unused]] const Model& model) {                    \
-     return ZEP_C_WITH_##bindArgument(InstanciaFuncoes_##set);  \
-   },                                                           \
-   []([[maybe_unused]] const Model& model) {                    \
-     return ZEP_C_WITH_##unbindArgument(FinalizaFuncoes_##set); \
-   }},
+  {#set, ZEP_C_OPERATION(InstanciaFuncoes_, set, bindArgument), \
+   ZEP_C_OPERATION(FinalizaFuncoes_, set, unbindArgument)},
 #include "zep00001/entries/sets.def"
 };
 
 // The four selections.
 const Selection kSelections[] = {
-#define ZEP_SELECTION(set, argument) \
-  {#set, Argument::argument,         \
-   [](const Model& model) { return ZEP_C_WITH_##argument(RetNomeBpl_##set); }},
+#define ZEP_SELECTION(set, argument) {#set, ZEP_C_OPERATION(RetNomeBpl_, set, argument)},
 #include "zep00001/entries/sets.def"
 };
 
@@ -103,40 +140,15 @@ const SetOperations& setNamed(const char* name) {
   throw ArgumentError(message);
 }
 
-const char* argumentName(Argument argument) {
-  return argument == Argument::UseFlag ? "use flag" : "model code";
-}
-
-std::int32_t decimal(std::string_view text, Argument argument, const std::string& operation) {
-  std::int32_t number = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-    throw ArgumentError(std::string("the ") + argumentName(argument) + " " + quoted(text) +
-                        " for " + operation + " is no 32-bit decimal number");
-  }
-  return number;
-}
-
-// The host's `model` as `operation` takes it.
-Model modelFor(Argument argument, const char* model, const std::string& operation) {
-  if (argument == Argument::None) {
-    if (model != nullptr && *model != '\0') {
-      throw ArgumentError(operation + " takes no model code, but was given " + quoted(model));
-    }
-    return {};
-  }
-  if (model == nullptr) {
-    throw ArgumentError(std::string("the ") + argumentName(argument) + " for " + operation +
-                        " is a null pointer");
-  }
-  if (argument == Argument::ModelText) return {0, model};
-  return {decimal(model, argument, operation), {}};
-}
-
-// The module's operations report failure by raising; a false result would
-// be a failure that says nothing, so it is not taken as success.
-void expectTrue(bool result, const std::string& operation) {
-  if (!result) throw std::runtime_error(operation + " returned false");
+// The set's bind or unbind. The module's operations report failure by
+// raising; a false result would be a failure that says nothing, so it is not
+// taken as success.
+int perform(const char* set, const char* model, Operation<bool> SetOperations::*which) {
+  return guardedCode([&] {
+    const Operation<bool>& operation = setNamed(set).*which;
+    if (!operation(model))
+      throw std::runtime_error(std::string(operation.name) + " returned false");
+  });
 }
 
 }  // namespace
@@ -145,21 +157,11 @@ void expectTrue(bool result, const std::string& operation) {
 extern "C" {
 
 int ZEP_CALL zep_bind(const char* set, const char* model) {
-  using namespace zep::c;
-  return guardedCode([&] {
-    const SetOperations& operations = setNamed(set);
-    const std::string operation = std::string("InstanciaFuncoes_") + operations.set;
-    expectTrue(operations.bind(modelFor(operations.bindArgument, model, operation)), operation);
-  });
+  return zep::c::perform(set, model, &zep::c::SetOperations::bind);
 }
 
 int ZEP_CALL zep_unbind(const char* set, const char* model) {
-  using namespace zep::c;
-  return guardedCode([&] {
-    const SetOperations& operations = setNamed(set);
-    const std::string operation = std::string("FinalizaFuncoes_") + operations.set;
-    expectTrue(operations.unbind(modelFor(operations.unbindArgument, model, operation)), operation);
-  });
+  return zep::c::perform(set, model, &zep::c::SetOperations::unbind);
 }
 
 int ZEP_CALL zep_select(const char* set, const char* model, char* out, size_t* size) {
@@ -168,10 +170,9 @@ int ZEP_CALL zep_select(const char* set, const char* model, char* out, size_t* s
     required(size, "size");
     const SetOperations& operations = setNamed(set);
     for (const Selection& selection : kSelections) {
-      if (std::strcmp(selection.set, operations.set) != 0) continue;
-      const std::string operation = std::string("RetNomeBpl_") + selection.set;
-      writeText(selection.select(modelFor(selection.argument, model, operation)), out, size);
-      return;
+      if (std::strcmp(selection.set, operations.set) == 0) {
+        return writeText(selection.select(model), out, size);
+      }
     }
     throw ArgumentError(std::string(operations.set) +
                         " has no selection: its package name is fixed");

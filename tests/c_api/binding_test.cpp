@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "c_api.hpp"
+#include "exports.hpp"
 
 namespace {
 
@@ -271,17 +271,7 @@ TEST(CExports, AreTheZepFunctionsOnly) {
 #define ZEP_BUILDER(builder, pairs, parameters) expected.insert("zep_" #builder);
 #include "zep00001/entries/builders.def"
 
-  std::set<std::string> exported;
-  FILE* listing = popen("nm -D --defined-only " ZEP_C_LIBRARY_FILE, "r");
-  ASSERT_NE(listing, nullptr);
-  char line[1024];
-  while (std::fgets(line, sizeof line, listing) != nullptr) {
-    std::string text(line);
-    std::string::size_type last = text.find_last_of(' ');
-    exported.insert(text.substr(last + 1, text.find_last_not_of("\r\n") - last));
-  }
-  EXPECT_EQ(pclose(listing), 0);
-  EXPECT_EQ(exported, expected);
+  EXPECT_EQ(definedExports(ZEP_C_LIBRARY_FILE), expected);
 }
 
 }  // namespace

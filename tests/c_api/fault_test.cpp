@@ -11,43 +11,12 @@
 #include <string>
 
 #include "../binding/recording.hpp"
+#include "allocations.hpp"
 #include "c_api.hpp"
 
 namespace {
 
-struct Ledger {
-  bool armed = false;
-  long made = 0;    // since armed
-  long failAt = 0;  // every allocation from this one on fails
-  long live = 0;
-};
-Ledger ledger;
-
-void* allocate(std::size_t size) {
-  if (ledger.armed && ++ledger.made >= ledger.failAt) throw std::bad_alloc();
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) throw std::bad_alloc();
-  ++ledger.live;
-  return block;
-}
-
-void release(void* block) noexcept {
-  if (block == nullptr) return;
-  --ledger.live;
-  std::free(block);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* block) noexcept { release(block); }
-void operator delete[](void* block) noexcept { release(block); }
-void operator delete(void* block, std::size_t) noexcept { release(block); }
-void operator delete[](void* block, std::size_t) noexcept { release(block); }
-
-namespace {
-
+using allocations::ledger;
 using c_api::lastError;
 
 const std::string kLost = "out of memory while recording the last error";
@@ -120,7 +89,7 @@ bool failEachAllocation(Call call, Done done, const std::string& expected) {
     SCOPED_TRACE(n);
     recording::reset();
     const long live = ledger.live;
-    ledger = {true, 0, n, live};
+    ledger = {true, 0, n, live, true};
     const auto result = call();
     ledger.armed = false;
     recording::reset();

@@ -4,47 +4,14 @@
 // this one thread's calls, made while a builder runs.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
 #include <string>
 
+#include "allocations.hpp"
 #include "blocks.hpp"
 
 namespace {
 
-struct Ledger {
-  bool armed = false;
-  long made = 0;    // since armed
-  long failAt = 0;  // 1 fails the first allocation
-  long live = 0;
-};
-Ledger ledger;
-
-void* allocate(std::size_t size) {
-  if (ledger.armed && ++ledger.made == ledger.failAt) throw std::bad_alloc();
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) throw std::bad_alloc();
-  ++ledger.live;
-  return block;
-}
-
-void release(void* block) noexcept {
-  if (block == nullptr) return;
-  --ledger.live;
-  std::free(block);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void operator delete(void* block) noexcept { release(block); }
-void operator delete[](void* block) noexcept { release(block); }
-void operator delete(void* block, std::size_t) noexcept { release(block); }
-void operator delete[](void* block, std::size_t) noexcept { release(block); }
-
-namespace {
-
+using allocations::ledger;
 using blocks::Arguments;
 using blocks::Builder;
 using zep::Value;
