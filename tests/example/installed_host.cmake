@@ -1,0 +1,31 @@
+# Installs BUILD into WORK/prefix, builds the example host at SOURCE against
+# it and runs it with the installed simulated packages (SIMULATED, relative to
+# the prefix) on the package path.
+#   cmake -DBUILD=... -DSOURCE=... -DWORK=... -DGENERATOR=... -DCOMPILER=...
+#         -DSIMULATED=... -P installed_host.cmake
+file(REMOVE_RECURSE ${WORK})
+set(prefix ${WORK}/prefix)
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix}
+                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/build -G ${GENERATOR}
+                        -DCMAKE_CXX_COMPILER=${COMPILER} -DCMAKE_BUILD_TYPE=Release
+                        -DCMAKE_PREFIX_PATH=${prefix}
+                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK}/build OUTPUT_QUIET
+                COMMAND_ERROR_IS_FATAL ANY)
+
+# Only the installed tree: the build tree's packages must not be what answers.
+set(ENV{ZEP_PACKAGE_PATH} ${prefix}/${SIMULATED})
+execute_process(COMMAND ${WORK}/build/example-host RESULT_VARIABLE status
+                OUTPUT_VARIABLE output ERROR_VARIABLE output)
+message("${output}")
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the example host exited with ${status}")
+endif()
+foreach(expected "weighed 0.412 kg on ZEP01200" "[\"NMPROD\", \"QUEIJO MINAS\"]"
+                 "[\"QTDE\", 0.412]")
+  string(FIND "${output}" "${expected}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the example host's output lacks ${expected}")
+  endif()
+endforeach()
