@@ -9,42 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "package_search.hpp"
 #include "platform/platform.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
-
-// ASCII letters, digits and '_' only, whatever the locale calls a letter:
-// anything else could name a file outside the package directories.
-bool isBaseName(const std::string& name) {
-  if (name.empty()) return false;
-  for (unsigned char c : name) {
-    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    bool digit = c >= '0' && c <= '9';
-    if (!letter && !digit && c != '_') return false;
-  }
-  return true;
-}
-
-// Absolute entries of ZEP_PACKAGE_PATH, then the directory of this library.
-// Empty and relative entries are skipped, so the current directory is never
-// searched.
-std::vector<std::string> packageDirectories() {
-  std::vector<std::string> directories;
-  if (auto path = zep::platform::environment("ZEP_PACKAGE_PATH")) {
-    std::string::size_type start = 0;
-    while (start <= path->size()) {
-      std::string::size_type end = path->find(zep::platform::kPathListSeparator, start);
-      if (end == std::string::npos) end = path->size();
-      std::string entry = path->substr(start, end - start);
-      if (zep::platform::isAbsolutePath(entry)) directories.push_back(entry);
-      start = end + 1;
-    }
-  }
-  std::string own = zep::platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS));
-  if (!own.empty()) directories.push_back(own);
-  return directories;
-}
 
 // A name as it can be read in a log: control bytes, bytes above 126 and the
 // quote itself written as \xNN, so a stray NUL cannot cut the message short.
@@ -70,14 +39,15 @@ std::map<std::string, std::vector<zep::platform::Library>> loads;
 }  // namespace
 
 void* LoadBPL_FOS(const std::string& package) {
-  if (!isBaseName(package)) {
+  if (!zep::shared_package::isBaseName(package)) {
     throw std::runtime_error("cannot load package " + quoted(package) +
                              ": a package name is a base name of ASCII letters, digits and _");
   }
-  std::string file = zep::platform::packageFileName(package);
   std::string tried;
-  for (const std::string& directory : packageDirectories()) {
-    std::string path = directory + zep::platform::kDirectorySeparator + file;
+  for (const std::string& directory : zep::shared_package::packageDirectories(
+           zep::platform::environment("ZEP_PACKAGE_PATH"),
+           zep::platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS)))) {
+    std::string path = zep::shared_package::candidatePath(directory, package);
     if (!zep::platform::isRegularFile(path)) {
       tried += "\n  " + path + ": no such file";
       continue;
@@ -97,7 +67,8 @@ void* LoadBPL_FOS(const std::string& package) {
     }
     return library;
   }
-  throw std::runtime_error("cannot load package " + quoted(package) + ": " + file +
+  throw std::runtime_error("cannot load package " + quoted(package) + ": " +
+                           zep::platform::packageFileName(package) +
                            " is in none of the package directories" + tried);
 }
 

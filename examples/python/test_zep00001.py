@@ -89,20 +89,13 @@ class ModuleTest(unittest.TestCase):
     def test_arguments_the_module_cannot_take_raise_argument_errors(self):
         with self.assertRaisesRegex(zep00001.ArgumentError, '^unknown slot set "Impressora"'):
             self.zep.bind("Impressora")
-        with self.assertRaisesRegex(zep00001.ArgumentError, "is no 32-bit decimal number$"):
-            self.zep.bind("ImpFiscal", "um")
         with self.assertRaisesRegex(zep00001.ArgumentError, '^unknown slot "Nada"$'):
             self.zep.slot("Nada")
         self.assertIsNone(self.zep.slot("StartImpFiscal"))  # null, and no failure
-        with self.assertRaisesRegex(zep00001.ArgumentError, "^Sat has no selection"):
-            self.zep.select("Sat", None)
-        with self.assertRaisesRegex(zep00001.ArgumentError,
-                                    "^DSDIRCAD for zep_Params_VerificaSerialImp_Zep00000 is"):
+        with self.assertRaisesRegex(zep00001.ArgumentError, "^DSDIRCAD for zep_Params_"):
             self.zep.build("VerificaSerialImp", True, None, "", "")
         with self.assertRaises(OverflowError):
             self.zep.build("ImpressaoVenda", *[""] * 10, 2**31, 0.0, 0.0)
-        with self.assertRaises(TypeError):
-            self.zep.build("VerificaSerialImp", True, DSDIRCAD="", ESQUEMACOR="")
 
 
 if __name__ == "__main__":
