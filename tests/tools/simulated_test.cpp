@@ -68,6 +68,8 @@ TEST_F(Simulated, FiscalPrinterAddsTheCouponToTheCentavoAndJournalsIt) {
   EXPECT_THAT(paper.str(), HasSubstr("CUPONS                                 1\n"
                                      "VENDA BRUTA R$                     19,05\n"));
   FinalizaFuncoes_ImpFiscal(1);
+  // Nothing of the package stays mapped to keep an old journal alive.
+  EXPECT_FALSE(isMapped(ZEP_SIMULATED_DIR "/" ZEP_PACKAGE_PREFIX "ZEP00101" ZEP_PACKAGE_SUFFIX));
 }
 
 TEST_F(Simulated, FiscalPrinterRefusesCommandsOutOfOrderOrWithAWrongBlock) {

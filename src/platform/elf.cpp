@@ -1,0 +1,264 @@
+// The ELF reader: what the dynamic loader would see of a shared object, read
+// through its program headers and dynamic section (the loader's view; section
+// headers may be stripped and are never trusted here).
+#include <algorithm>
+#include <optional>
+
+#include "platform/bytes.hpp"
+#include "platform/image.hpp"
+
+namespace zep::platform {
+namespace {
+
+using bytes::Malformed;
+using bytes::Region;
+
+// The gABI's numbers and the GNU extensions', under names of our own: <elf.h>
+// is no header of the Windows build, which reads these files too.
+enum : std::uint16_t { kTypeObject = 1, kTypeExecutable = 2, kTypeShared = 3 };
+enum : std::uint32_t { kSegmentLoad = 1, kSegmentDynamic = 2 };
+enum : std::uint64_t {
+  kDynNull = 0,
+  kDynNeeded = 1,
+  kDynPltRelSize = 2,
+  kDynHash = 4,
+  kDynStrTab = 5,
+  kDynSymTab = 6,
+  kDynRela = 7,
+  kDynRelaSize = 8,
+  kDynRelaEnt = 9,
+  kDynStrSize = 10,
+  kDynSymEnt = 11,
+  kDynSymbolic = 16,
+  kDynRel = 17,
+  kDynRelSize = 18,
+  kDynRelEnt = 19,
+  kDynPltRel = 20,
+  kDynJmpRel = 23,
+  kDynFlags = 30,
+  kDynGnuHash = 0x6ffffef5,
+  kDynFlags1 = 0x6ffffffb,
+};
+constexpr std::uint64_t kFlagSymbolic = 0x2;
+constexpr std::uint64_t kFlag1NoDelete = 0x8;
+constexpr std::uint64_t kFlag1Pie = 0x08000000;
+enum : unsigned { kBindGlobal = 1, kBindWeak = 2, kBindUnique = 10 };
+enum : unsigned { kSymFunction = 2, kSymSection = 3, kSymFile = 4, kSymIndirectFunction = 10 };
+enum : unsigned { kVisibilityDefault = 0, kVisibilityProtected = 3 };
+
+// Where the fields lie in each class.
+struct Layout {
+  unsigned word;
+  unsigned headerSize, phOffset, phEntrySize, phCount;
+  unsigned segmentSize, segType, segOffset, segAddress, segFileSize;
+  unsigned dynamicSize;
+  unsigned symbolSize, symName, symInfo, symOther, symSection;
+  unsigned relSize, relaSize, symbolShift;
+};
+constexpr Layout kElf32{4, 52, 28, 42, 44, 32, 0, 4, 8, 16, 8, 16, 0, 12, 13, 14, 8, 12, 8};
+constexpr Layout kElf64{8, 64, 32, 54, 56, 56, 0, 8, 16, 32, 16, 24, 0, 4, 5, 6, 16, 24, 32};
+
+struct Segment {
+  std::uint64_t address, offset, fileSize;
+};
+
+struct Symbol {
+  std::string name;
+  unsigned bind, type, visibility;
+  bool defined;
+};
+
+class ElfReader {
+ public:
+  ElfReader(Region file, const Layout& layout, Image& image)
+      : file_(file), layout_(layout), image_(image) {}
+
+  void read() {
+    Region header = file_.sub(0, layout_.headerSize, "the ELF header");
+    std::uint16_t type = header.u16(16);
+    image_.target.machine = header.u16(18);
+    image_.kind = type == kTypeShared       ? ImageKind::SharedLibrary
+                  : type == kTypeExecutable ? ImageKind::Executable
+                  : type == kTypeObject     ? ImageKind::Object
+                                            : ImageKind::Unknown;
+    std::uint64_t phOffset = word(header, layout_.phOffset);
+    std::uint16_t phEntrySize = header.u16(layout_.phEntrySize);
+    std::uint16_t phCount = header.u16(layout_.phCount);
+    if (phCount == 0) return;
+    if (phEntrySize < layout_.segmentSize) throw Malformed{"the program headers are too small"};
+    Region headers =
+        file_.sub(phOffset, std::uint64_t{phCount} * phEntrySize, "the program headers");
+    std::optional<Segment> dynamicAt;
+    for (std::uint16_t i = 0; i < phCount; ++i) {
+      Region segment =
+          headers.sub(std::uint64_t{i} * phEntrySize, layout_.segmentSize, "a program header");
+      std::uint32_t segmentType = segment.u32(layout_.segType);
+      Segment s{word(segment, layout_.segAddress), word(segment, layout_.segOffset),
+                word(segment, layout_.segFileSize)};
+      if (segmentType == kSegmentLoad) {
+        std::uint64_t end = bytes::add(s.offset, s.fileSize, "a loadable segment");
+        image_.sizeNeeded = std::max(image_.sizeNeeded, end);
+        segments_.push_back(s);
+      } else if (segmentType == kSegmentDynamic) {
+        dynamicAt = s;
+      }
+    }
+    if (image_.sizeNeeded > file_.size())
+      throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
+    if (dynamicAt)
+      readDynamic(file_.sub(dynamicAt->offset, dynamicAt->fileSize, "the dynamic section"));
+  }
+
+ private:
+  std::uint64_t word(const Region& region, std::uint64_t offset) const {
+    return region.number(offset, layout_.word);
+  }
+
+  // The file's bytes at a virtual address, which a loadable segment must
+  // cover; from there to the segment's end when `size` is not given.
+  Region at(std::uint64_t address, std::optional<std::uint64_t> size, const char* name) const {
+    for (const Segment& s : segments_) {
+      if (address < s.address || address - s.address >= s.fileSize) continue;
+      std::uint64_t into = address - s.address;
+      return file_.sub(s.offset + into, size.value_or(s.fileSize - into), name);
+    }
+    throw Malformed{std::string(name) + " lies outside the file's loadable segments"};
+  }
+
+  void readDynamic(const Region& dynamic) {
+    std::vector<std::uint64_t> needed;
+    std::optional<std::uint64_t> values[32];
+    std::optional<std::uint64_t> gnuHash;
+    std::uint64_t flags1 = 0;
+    for (std::uint64_t at = 0; at + layout_.dynamicSize <= dynamic.size();
+         at += layout_.dynamicSize) {
+      std::uint64_t tag = word(dynamic, at);
+      std::uint64_t value = word(dynamic, at + layout_.word);
+      if (tag == kDynNull) break;
+      if (tag == kDynNeeded) needed.push_back(value);
+      if (tag < 32) values[tag] = value;
+      if (tag == kDynGnuHash) gnuHash = value;
+      if (tag == kDynFlags1) flags1 = value;
+    }
+    image_.noDelete = (flags1 & kFlag1NoDelete) != 0;
+    image_.symbolic =
+        values[kDynSymbolic].has_value() || (values[kDynFlags].value_or(0) & kFlagSymbolic);
+    if ((flags1 & kFlag1Pie) != 0) image_.kind = ImageKind::PositionIndependentExecutable;
+    if (!values[kDynStrTab]) {
+      if (!needed.empty()) throw Malformed{"the dynamic section names no string table"};
+      return;
+    }
+    Region strings =
+        at(*values[kDynStrTab], values[kDynStrSize].value_or(0), "the dynamic string table");
+    for (std::uint64_t name : needed) image_.needed.push_back(strings.text(name));
+    if (!values[kDynSymTab]) return;
+
+    std::uint64_t symbolSize = values[kDynSymEnt].value_or(layout_.symbolSize);
+    if (symbolSize < layout_.symbolSize) throw Malformed{"the dynamic symbols are too small"};
+    std::uint64_t count = values[kDynHash] ? countFromHash(*values[kDynHash])
+                          : gnuHash        ? countFromGnuHash(*gnuHash)
+                                           : 0;
+    Region symbols =
+        at(*values[kDynSymTab], bytes::multiply(count, symbolSize, "the dynamic symbol table"),
+           "the dynamic symbol table");
+    auto symbol = [&](std::uint64_t index) {
+      Region row = symbols.sub(index * symbolSize, layout_.symbolSize, "a dynamic symbol");
+      unsigned info = row.u8(layout_.symInfo);
+      return Symbol{strings.text(row.u32(layout_.symName)), info >> 4u, info & 0xfu,
+                    row.u8(layout_.symOther) & 3u, row.u16(layout_.symSection) != 0};
+    };
+    for (std::uint64_t i = 1; i < count; ++i) {
+      Symbol s = symbol(i);
+      bool exported = s.defined && !s.name.empty() &&
+                      (s.bind == kBindGlobal || s.bind == kBindWeak || s.bind == kBindUnique) &&
+                      s.type != kSymSection && s.type != kSymFile &&
+                      (s.visibility == kVisibilityDefault || s.visibility == kVisibilityProtected);
+      if (exported) image_.exports.push_back(s.name);
+      if (s.defined && s.bind == kBindUnique) image_.uniqueSymbols.push_back(s.name);
+    }
+
+    // Every relocation the loader resolves by name against a function this
+    // object defines and lets others preempt: the PLT's, and the GOT's.
+    auto scan = [&](std::optional<std::uint64_t> address, std::optional<std::uint64_t> size,
+                    std::uint64_t entrySize) {
+      if (!address || !size || *size == 0) return;
+      if (entrySize < layout_.relSize) throw Malformed{"the relocations are too small"};
+      Region relocations = at(*address, *size, "the relocations");
+      for (std::uint64_t r = 0; r + entrySize <= relocations.size(); r += entrySize) {
+        std::uint64_t index = word(relocations, r + layout_.word) >> layout_.symbolShift;
+        if (index == 0 || index >= count) continue;
+        Symbol s = symbol(index);
+        if (s.defined && (s.type == kSymFunction || s.type == kSymIndirectFunction) &&
+            (s.bind == kBindGlobal || s.bind == kBindWeak) && s.visibility == kVisibilityDefault) {
+          image_.selfCallsByName.push_back(s.name);
+        }
+      }
+    };
+    bool pltRela = values[kDynPltRel].value_or(kDynRela) == kDynRela;
+    scan(values[kDynJmpRel], values[kDynPltRelSize], pltRela ? layout_.relaSize : layout_.relSize);
+    scan(values[kDynRela], values[kDynRelaSize], values[kDynRelaEnt].value_or(layout_.relaSize));
+    scan(values[kDynRel], values[kDynRelSize], values[kDynRelEnt].value_or(layout_.relSize));
+    if (image_.symbolic) image_.selfCallsByName.clear();
+  }
+
+  // The SysV hash table's chain count is the number of symbols.
+  std::uint64_t countFromHash(std::uint64_t address) const {
+    return at(address, 8, "the symbol hash table").u32(4);
+  }
+
+  // The GNU hash table gives no count: the last symbol is the end of the
+  // chain that starts at the highest bucket.
+  std::uint64_t countFromGnuHash(std::uint64_t address) const {
+    Region header = at(address, 16, "the GNU hash table");
+    std::uint32_t bucketCount = header.u32(0);
+    std::uint32_t firstHashed = header.u32(4);
+    std::uint64_t bloom = bytes::multiply(header.u32(8), layout_.word, "the GNU hash table");
+    std::uint64_t bucketsAddress = bytes::add(address, 16 + bloom, "the GNU hash table");
+    Region buckets = at(bucketsAddress, std::uint64_t{bucketCount} * 4, "the GNU hash buckets");
+    std::uint32_t last = 0;
+    for (std::uint32_t b = 0; b < bucketCount; ++b) last = std::max(last, buckets.u32(b * 4ull));
+    if (last < firstHashed) return firstHashed;
+    Region chains = at(bytes::add(bucketsAddress, buckets.size(), "the GNU hash chains"),
+                       std::nullopt, "the GNU hash chains");
+    for (std::uint64_t index = last;; ++index) {
+      if (chains.u32((index - firstHashed) * 4) & 1u) return index + 1;
+    }
+  }
+
+  Region file_;
+  const Layout& layout_;
+  Image& image_;
+  std::vector<Segment> segments_;
+};
+
+}  // namespace
+
+Image readElf(std::span<const std::uint8_t> bytes) {
+  Image image;
+  static constexpr std::uint8_t kMagic[] = {0x7f, 'E', 'L', 'F'};
+  if (bytes.size() < 6 || !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin())) {
+    return image;
+  }
+  image.target.format = ImageFormat::Elf;
+  std::uint8_t elfClass = bytes[4];
+  std::uint8_t byteOrder = bytes[5];
+  if ((elfClass != 1 && elfClass != 2) || (byteOrder != 1 && byteOrder != 2)) {
+    image.defect = "the ELF header gives an unknown class or byte order";
+    return image;
+  }
+  image.target.bits = elfClass == 1 ? 32 : 64;
+  image.target.bigEndian = byteOrder == 2;
+  try {
+    ElfReader(Region(bytes, image.target.bigEndian, "the file"), elfClass == 1 ? kElf32 : kElf64,
+              image)
+        .read();
+  } catch (const Malformed& malformed) {
+    image.defect = malformed.what;
+  }
+  bytes::sortUnique(image.exports);
+  bytes::sortUnique(image.uniqueSymbols);
+  bytes::sortUnique(image.selfCallsByName);
+  return image;
+}
+
+}  // namespace zep::platform

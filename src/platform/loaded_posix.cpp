@@ -1,0 +1,39 @@
+#include <dlfcn.h>
+#include <link.h>
+
+#include <cstring>
+
+#include "platform/loaded.hpp"
+
+namespace zep::platform {
+namespace {
+
+struct Search {
+  const std::string* fileName;
+  std::string path;
+};
+
+int matchFileName(dl_phdr_info* info, std::size_t, void* data) {
+  auto* search = static_cast<Search*>(data);
+  const char* slash = std::strrchr(info->dlpi_name, '/');
+  const char* name = slash != nullptr ? slash + 1 : info->dlpi_name;
+  if (*search->fileName != name) return 0;
+  search->path = info->dlpi_name;
+  return 1;
+}
+
+}  // namespace
+
+std::string loadedLibraryPath(const std::string& fileName) {
+  Search search{&fileName, {}};
+  dl_iterate_phdr(matchFileName, &search);
+  return search.path;
+}
+
+bool isLoaded(const std::string& path) {
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (library != nullptr) dlclose(library);
+  return library != nullptr;
+}
+
+}  // namespace zep::platform

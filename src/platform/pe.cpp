@@ -1,0 +1,120 @@
+// The PE reader: the headers, export directory and import directory of a
+// Windows image, read from the file (where every RVA must first be mapped
+// through the section table to a file offset).
+#include "platform/bytes.hpp"
+#include "platform/image.hpp"
+
+namespace zep::platform {
+namespace {
+
+using bytes::Malformed;
+using bytes::Region;
+
+constexpr std::uint32_t kSignature = 0x00004550;  // "PE\0\0"
+constexpr std::uint16_t kMagic32 = 0x10b;
+constexpr std::uint16_t kMagic64 = 0x20b;
+constexpr std::uint16_t kCharacteristicExecutable = 0x0002;
+constexpr std::uint16_t kCharacteristicDll = 0x2000;
+constexpr unsigned kDirectoryExport = 0;
+constexpr unsigned kDirectoryImport = 1;
+constexpr unsigned kSectionSize = 40;
+constexpr unsigned kImportDescriptorSize = 20;
+
+class PeReader {
+ public:
+  PeReader(Region file, Image& image) : file_(file), image_(image) {}
+
+  void read() {
+    std::uint32_t headerOffset = file_.sub(0, 64, "the DOS header").u32(0x3c);
+    Region header = file_.sub(headerOffset, 24, "the PE header");
+    if (header.u32(0) != kSignature) throw Malformed{"the PE signature is missing"};
+    image_.target.machine = header.u16(4);
+    std::uint16_t sectionCount = header.u16(6);
+    std::uint16_t optionalSize = header.u16(20);
+    std::uint16_t characteristics = header.u16(22);
+    image_.kind = (characteristics & kCharacteristicDll)          ? ImageKind::SharedLibrary
+                  : (characteristics & kCharacteristicExecutable) ? ImageKind::Executable
+                                                                  : ImageKind::Unknown;
+    Region optional =
+        file_.sub(std::uint64_t{headerOffset} + 24, optionalSize, "the optional header");
+    std::uint16_t magic = optional.u16(0);
+    if (magic != kMagic32 && magic != kMagic64)
+      throw Malformed{"the optional header is of no known kind"};
+    image_.target.bits = magic == kMagic32 ? 32 : 64;
+    headersSize_ = optional.u32(60);
+    sections_ = file_.sub(std::uint64_t{headerOffset} + 24 + optionalSize,
+                          std::uint64_t{sectionCount} * kSectionSize, "the section table");
+    for (std::uint16_t i = 0; i < sectionCount; ++i) {
+      std::uint64_t end = std::uint64_t{sections_.u32(i * kSectionSize + 20)} +
+                          sections_.u32(i * kSectionSize + 16);
+      image_.sizeNeeded = std::max(image_.sizeNeeded, end);
+    }
+    if (image_.sizeNeeded > file_.size())
+      throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
+    std::uint32_t directoryCount = optional.u32(magic == kMagic32 ? 92 : 108);
+    std::uint64_t directories = magic == kMagic32 ? 96 : 112;
+    auto directory = [&](unsigned index) -> std::uint32_t {
+      return index < directoryCount ? optional.u32(directories + index * 8ull) : 0;
+    };
+    if (std::uint32_t exports = directory(kDirectoryExport)) readExports(exports);
+    if (std::uint32_t imports = directory(kDirectoryImport)) readImports(imports);
+  }
+
+ private:
+  // The file's bytes at an RVA, up to the end of the section that holds it
+  // (or of the headers).
+  Region at(std::uint64_t rva, const char* name) const {
+    for (std::uint64_t at = 0; at < sections_.size(); at += kSectionSize) {
+      std::uint32_t address = sections_.u32(at + 12);
+      std::uint32_t rawSize = sections_.u32(at + 16);
+      if (rva < address || rva - address >= rawSize) continue;
+      std::uint64_t into = rva - address;
+      return file_.sub(sections_.u32(at + 20) + into, rawSize - into, name);
+    }
+    if (rva < headersSize_) return file_.sub(rva, headersSize_ - rva, name);
+    throw Malformed{std::string(name) + " lies outside the file's sections"};
+  }
+
+  void readExports(std::uint32_t rva) {
+    Region directory = at(rva, "the export directory");
+    std::uint32_t nameCount = directory.u32(24);
+    Region names = at(directory.u32(32), "the export name table")
+                       .sub(0, std::uint64_t{nameCount} * 4, "the export name table");
+    for (std::uint32_t i = 0; i < nameCount; ++i) {
+      image_.exports.push_back(at(names.u32(i * 4ull), "an export name").text(0));
+    }
+  }
+
+  void readImports(std::uint32_t rva) {
+    Region descriptors = at(rva, "the import directory");
+    for (std::uint64_t d = 0;; d += kImportDescriptorSize) {
+      std::uint32_t lookup = descriptors.u32(d);
+      std::uint32_t name = descriptors.u32(d + 12);
+      std::uint32_t thunks = descriptors.u32(d + 16);
+      if (lookup == 0 && name == 0 && thunks == 0) return;
+      image_.needed.push_back(at(name, "an imported library's name").text(0));
+    }
+  }
+
+  Region file_;
+  Image& image_;
+  Region sections_{{}, false, "the section table"};
+  std::uint32_t headersSize_ = 0;
+};
+
+}  // namespace
+
+Image readPe(std::span<const std::uint8_t> bytes) {
+  Image image;
+  if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z') return image;
+  image.target.format = ImageFormat::Pe;
+  try {
+    PeReader(Region(bytes, false, "the file"), image).read();
+  } catch (const Malformed& malformed) {
+    image.defect = malformed.what;
+  }
+  bytes::sortUnique(image.exports);
+  return image;
+}
+
+}  // namespace zep::platform
