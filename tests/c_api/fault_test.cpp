@@ -3,6 +3,7 @@
 // global operator new, which the interface's and the module's allocations
 // reach through the dynamic linker, so this program stands alone.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cstdlib>
 #include <exception>
@@ -74,6 +75,25 @@ TEST_F(CFaults, TheChequePrinterTellsTheOperatorAndSucceeds) {
   script().message = [] { throw std::runtime_error("no operator display"); };
   EXPECT_EQ(zep_bind("ImpCheque", "1"), ZEP_ERR_INTERNAL);
   EXPECT_EQ(lastError(), "no operator display");
+}
+
+// pthread_exit inside a bind unwinds through the module and the interface;
+// a guard that swallowed that unwind would end the process.
+TEST_F(CFaults, AThreadEndedInsideABindEndsCleanly) {
+  script().load = [](const std::string&) -> void* { pthread_exit(nullptr); };
+  pthread_t thread;
+  static bool returned = false;
+  ASSERT_EQ(pthread_create(
+                &thread, nullptr,
+                [](void*) -> void* {
+                  zep_bind("Sat", nullptr);
+                  returned = true;
+                  return nullptr;
+                },
+                nullptr),
+            0);
+  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  EXPECT_FALSE(returned);
 }
 
 // Runs `call` with every allocation failing from the n-th on, for n = 1, 2,
