@@ -2,14 +2,15 @@
 # it and runs it with the installed simulated packages (SIMULATED, relative to
 # the prefix) on the package path.
 #   cmake -DBUILD=... -DSOURCE=... -DWORK=... -DGENERATOR=... -DCOMPILER=...
-#         -DSIMULATED=... -P installed_host.cmake
+#         -DSIMULATED=... [-DFLAGS=compiler and linker flags] -P installed_host.cmake
 file(REMOVE_RECURSE ${WORK})
 set(prefix ${WORK}/prefix)
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix}
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/build -G ${GENERATOR}
                         -DCMAKE_CXX_COMPILER=${COMPILER} -DCMAKE_BUILD_TYPE=Release
-                        -DCMAKE_PREFIX_PATH=${prefix}
+                        -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${FLAGS}"
+                        "-DCMAKE_EXE_LINKER_FLAGS=${FLAGS}"
                 OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK}/build OUTPUT_QUIET
                 COMMAND_ERROR_IS_FATAL ANY)
