@@ -20,8 +20,10 @@ std::filesystem::path programDirectory(const char* invokedAs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  // A program may be started with no arguments at all, not even its name.
+  const std::vector<std::string> arguments(argc > 1 ? argv + 1 : argv,
+                                           argc > 1 ? argv + argc : argv);
   const zep::host::Io io{std::cout, std::cerr,
-                         programDirectory(argv[0]) / ZEP_SIMULATED_FROM_PROGRAM};
+                         programDirectory(argc > 0 ? argv[0] : "") / ZEP_SIMULATED_FROM_PROGRAM};
   return zep::host::run(arguments, io);
 }

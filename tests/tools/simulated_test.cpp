@@ -18,7 +18,7 @@ namespace {
 namespace simulated = zep::simulated;
 using ::testing::HasSubstr;
 
-#define ZEP_ENTRY(device, name) reinterpret_cast<simulated::device::name*>(::name)
+#define SIMULATED(device, name) reinterpret_cast<simulated::device::name*>(::name)
 
 class Simulated : public PackagePathTest {
  protected:
@@ -44,27 +44,27 @@ zep::Value printing() {
 TEST_F(Simulated, FiscalPrinterAddsTheCouponToTheCentavoAndJournalsIt) {
   ASSERT_TRUE(InstanciaFuncoes_ImpFiscal(1));
   std::ostringstream paper;
-  ASSERT_EQ(ZEP_ENTRY(fiscal, StartImpFiscal)(paper), simulated::fiscal::Ok);
-  ASSERT_EQ(ZEP_ENTRY(fiscal, AbreCupom)(opening()), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, StartImpFiscal)(paper), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::Ok);
   // 3 x 0,10 is 0,30 to the centavo, though not in binary.
-  ASSERT_EQ(ZEP_ENTRY(fiscal, VendaItem)(item(3, 0.10, 0.0, 0.0)), simulated::fiscal::Ok);
-  ASSERT_EQ(ZEP_ENTRY(fiscal, VendaItem)(item(2, 10.0, 1.5, 0.25)), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, VendaItem)(item(3, 0.10, 0.0, 0.0)), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, VendaItem)(item(2, 10.0, 1.5, 0.25)), simulated::fiscal::Ok);
   double total = 0;
-  ASSERT_EQ(ZEP_ENTRY(fiscal, ImpressaoVenda)(printing(), total), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, ImpressaoVenda)(printing(), total), simulated::fiscal::Ok);
   EXPECT_EQ(total, 19.05);
-  EXPECT_EQ(ZEP_ENTRY(fiscal, FechaCupom)("DINHEIRO", 19.0), simulated::fiscal::Underpaid);
-  EXPECT_STREQ(ZEP_ENTRY(fiscal, RetornoImpFiscal)(), "paid 19,00 of 19,05");
-  ASSERT_EQ(ZEP_ENTRY(fiscal, FechaCupom)("DINHEIRO", 20.0), simulated::fiscal::Ok);
-  EXPECT_STREQ(ZEP_ENTRY(fiscal, RetornoImpFiscal)(), "");
-  EXPECT_EQ(ZEP_ENTRY(fiscal, Nr_Cupom)(), 1);
+  EXPECT_EQ(SIMULATED(fiscal, FechaCupom)("DINHEIRO", 19.0), simulated::fiscal::Underpaid);
+  EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "paid 19,00 of 19,05");
+  ASSERT_EQ(SIMULATED(fiscal, FechaCupom)("DINHEIRO", 20.0), simulated::fiscal::Ok);
+  EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "");
+  EXPECT_EQ(SIMULATED(fiscal, Nr_Cupom)(), 1);
   EXPECT_THAT(paper.str(), HasSubstr("     desconto                      -1,50\n"));
   EXPECT_THAT(paper.str(), HasSubstr("TROCO R$                            0,95\n"));
 
   std::ostringstream journal;
-  ASSERT_EQ(ZEP_ENTRY(fiscal, geraEspelhoMfd)(journal), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, geraEspelhoMfd)(journal), simulated::fiscal::Ok);
   EXPECT_EQ(journal.str(), paper.str());
   paper.str({});
-  ASSERT_EQ(ZEP_ENTRY(fiscal, Leitura_X_Imp)(), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, Leitura_X_Imp)(), simulated::fiscal::Ok);
   EXPECT_THAT(paper.str(), HasSubstr("CUPONS                                 1\n"
                                      "VENDA BRUTA R$                     19,05\n"));
   FinalizaFuncoes_ImpFiscal(1);
@@ -75,52 +75,52 @@ TEST_F(Simulated, FiscalPrinterAddsTheCouponToTheCentavoAndJournalsIt) {
 TEST_F(Simulated, FiscalPrinterRefusesCommandsOutOfOrderOrWithAWrongBlock) {
   ASSERT_TRUE(InstanciaFuncoes_ImpFiscal(1));
   std::ostringstream paper;
-  EXPECT_EQ(ZEP_ENTRY(fiscal, AbreCupom)(opening()), simulated::fiscal::NotStarted);
-  ASSERT_EQ(ZEP_ENTRY(fiscal, StartImpFiscal)(paper), simulated::fiscal::Ok);
-  EXPECT_EQ(ZEP_ENTRY(fiscal, VendaItem)(item(1, 1.0, 0.0, 0.0)), simulated::fiscal::NoCoupon);
-  EXPECT_STREQ(ZEP_ENTRY(fiscal, RetornoImpFiscal)(), "no coupon is open");
-  EXPECT_EQ(ZEP_ENTRY(fiscal, AbreCupom)(printing()), simulated::fiscal::BadBlock);
-  EXPECT_STREQ(ZEP_ENTRY(fiscal, RetornoImpFiscal)(), "the block has no INCLUICPF");
-  EXPECT_EQ(ZEP_ENTRY(fiscal, AbreCupom)(zep::Value("not a block")), simulated::fiscal::BadBlock);
-  EXPECT_STREQ(ZEP_ENTRY(fiscal, RetornoImpFiscal)(),
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::NotStarted);
+  ASSERT_EQ(SIMULATED(fiscal, StartImpFiscal)(paper), simulated::fiscal::Ok);
+  EXPECT_EQ(SIMULATED(fiscal, VendaItem)(item(1, 1.0, 0.0, 0.0)), simulated::fiscal::NoCoupon);
+  EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "no coupon is open");
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(printing()), simulated::fiscal::BadBlock);
+  EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "the block has no INCLUICPF");
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(zep::Value("not a block")), simulated::fiscal::BadBlock);
+  EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(),
                "malformed block: expected Array, but the value is String");
   EXPECT_EQ(paper.str(), "") << "a refused command prints nothing";
 
-  ASSERT_EQ(ZEP_ENTRY(fiscal, AbreCupom)(opening()), simulated::fiscal::Ok);
-  EXPECT_EQ(ZEP_ENTRY(fiscal, AbreCupom)(opening()), simulated::fiscal::CouponOpen);
-  EXPECT_EQ(ZEP_ENTRY(fiscal, VendaItem)(item(1, 1.0, 2.0, 0.0)), simulated::fiscal::BadBlock);
-  EXPECT_EQ(ZEP_ENTRY(fiscal, FechaCupom)("DINHEIRO", 1.0), simulated::fiscal::NotTotalled);
-  EXPECT_EQ(ZEP_ENTRY(fiscal, StopImpFiscal)(), simulated::fiscal::CouponOpen);
+  ASSERT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::Ok);
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::CouponOpen);
+  EXPECT_EQ(SIMULATED(fiscal, VendaItem)(item(1, 1.0, 2.0, 0.0)), simulated::fiscal::BadBlock);
+  EXPECT_EQ(SIMULATED(fiscal, FechaCupom)("DINHEIRO", 1.0), simulated::fiscal::NotTotalled);
+  EXPECT_EQ(SIMULATED(fiscal, StopImpFiscal)(), simulated::fiscal::CouponOpen);
   FinalizaFuncoes_ImpFiscal(1);
 }
 
 TEST_F(Simulated, ScaleSettlesOnItsLastReadingAndTellsEmptyAndOverload) {
   ASSERT_TRUE(InstanciaFuncoes_Balanca("4"));
   double kilograms = 0;
-  EXPECT_EQ(ZEP_ENTRY(scale, BuscaPeso)(kilograms), simulated::scale::NotStarted);
-  EXPECT_EQ(ZEP_ENTRY(scale, StartBalanca)("0.4;x"), simulated::scale::BadPort);
-  EXPECT_EQ(ZEP_ENTRY(scale, StartBalanca)("nan"), simulated::scale::BadPort);
-  ASSERT_EQ(ZEP_ENTRY(scale, StartBalanca)("0.398;0.412"), simulated::scale::Ok);
-  EXPECT_EQ(ZEP_ENTRY(scale, BuscaPeso)(kilograms), simulated::scale::Unstable);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::NotStarted);
+  EXPECT_EQ(SIMULATED(scale, StartBalanca)("0.4;x"), simulated::scale::BadPort);
+  EXPECT_EQ(SIMULATED(scale, StartBalanca)("nan"), simulated::scale::BadPort);
+  ASSERT_EQ(SIMULATED(scale, StartBalanca)("0.398;0.412"), simulated::scale::Ok);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Unstable);
   EXPECT_EQ(kilograms, 0.398);
   for (int again = 0; again < 2; ++again) {
-    EXPECT_EQ(ZEP_ENTRY(scale, BuscaPeso)(kilograms), simulated::scale::Ok);
+    EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Ok);
     EXPECT_EQ(kilograms, 0.412);
   }
-  ASSERT_EQ(ZEP_ENTRY(scale, StartBalanca)("0"), simulated::scale::Ok);
-  EXPECT_EQ(ZEP_ENTRY(scale, BuscaPeso)(kilograms), simulated::scale::Empty);
-  ASSERT_EQ(ZEP_ENTRY(scale, StartBalanca)("15.001"), simulated::scale::Ok);
-  EXPECT_EQ(ZEP_ENTRY(scale, BuscaPeso)(kilograms), simulated::scale::Overload);
+  ASSERT_EQ(SIMULATED(scale, StartBalanca)("0"), simulated::scale::Ok);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Empty);
+  ASSERT_EQ(SIMULATED(scale, StartBalanca)("15.001"), simulated::scale::Ok);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Overload);
   FinalizaFuncoes_Balanca("4");
 }
 
 TEST_F(Simulated, DisplayRunsOnIntoItsSecondLineAndCutsTheRest) {
   ASSERT_TRUE(InstanciaFuncoes_Display("1"));
   std::ostringstream screen;
-  EXPECT_EQ(ZEP_ENTRY(display, DisplayEnviaTexto)("x"), simulated::display::NotStarted);
-  ASSERT_EQ(ZEP_ENTRY(display, StartDisplay)(screen), simulated::display::Ok);
-  ZEP_ENTRY(display, DisplayEnviaTexto)("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
-  ZEP_ENTRY(display, DisplayEnviaTexto)("TOTAL\r\n9,99\nlost");
+  EXPECT_EQ(SIMULATED(display, DisplayEnviaTexto)("x"), simulated::display::NotStarted);
+  ASSERT_EQ(SIMULATED(display, StartDisplay)(screen), simulated::display::Ok);
+  SIMULATED(display, DisplayEnviaTexto)("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+  SIMULATED(display, DisplayEnviaTexto)("TOTAL\r\n9,99\nlost");
   EXPECT_EQ(screen.str(),
             "|0123456789ABCDEFGHIJ|\n|KLMNOPQRSTUVWXYZ0123|\n"
             "|TOTAL               |\n|9,99                |\n");
@@ -130,12 +130,12 @@ TEST_F(Simulated, DisplayRunsOnIntoItsSecondLineAndCutsTheRest) {
 TEST_F(Simulated, SatKeysHaveFortyFourDigitsAndAValidCheckDigit) {
   ASSERT_TRUE(InstanciaFuncoes_Sat());
   std::string key;
-  EXPECT_EQ(ZEP_ENTRY(sat, EmitirVenda)("<CFe/>", key), simulated::sat::NotActivated);
-  EXPECT_EQ(ZEP_ENTRY(sat, Start_Sat)("00000000"), simulated::sat::WrongCode);
-  ASSERT_EQ(ZEP_ENTRY(sat, Start_Sat)(simulated::sat::kActivationCode), simulated::sat::Ok);
-  EXPECT_STREQ(ZEP_ENTRY(sat, Consultar_Sat)(), "em operacao");
-  EXPECT_EQ(ZEP_ENTRY(sat, EmitirVenda)("", key), simulated::sat::EmptySale);
-  ASSERT_EQ(ZEP_ENTRY(sat, EmitirVenda)("<CFe/>", key), simulated::sat::Ok);
+  EXPECT_EQ(SIMULATED(sat, EmitirVenda)("<CFe/>", key), simulated::sat::NotActivated);
+  EXPECT_EQ(SIMULATED(sat, Start_Sat)("00000000"), simulated::sat::WrongCode);
+  ASSERT_EQ(SIMULATED(sat, Start_Sat)(simulated::sat::kActivationCode), simulated::sat::Ok);
+  EXPECT_STREQ(SIMULATED(sat, Consultar_Sat)(), "em operacao");
+  EXPECT_EQ(SIMULATED(sat, EmitirVenda)("", key), simulated::sat::EmptySale);
+  ASSERT_EQ(SIMULATED(sat, EmitirVenda)("<CFe/>", key), simulated::sat::Ok);
   ASSERT_EQ(key.size(), 44u);
   ASSERT_EQ(key.find_first_not_of("0123456789"), std::string::npos);
   int sum = 0;
@@ -147,11 +147,11 @@ TEST_F(Simulated, SatKeysHaveFortyFourDigitsAndAValidCheckDigit) {
 TEST_F(Simulated, DialTefApprovesUpToItsLimit) {
   ASSERT_TRUE(InstanciaFuncoes_Zep00500());
   std::string authorisation;
-  EXPECT_EQ(ZEP_ENTRY(dial_tef, DoTef)(0.0, authorisation), simulated::dial_tef::Declined);
-  EXPECT_EQ(ZEP_ENTRY(dial_tef, DoTef)(5000.01, authorisation), simulated::dial_tef::Declined);
-  ASSERT_EQ(ZEP_ENTRY(dial_tef, DoTef)(5000.0, authorisation), simulated::dial_tef::Approved);
+  EXPECT_EQ(SIMULATED(dial_tef, DoTef)(0.0, authorisation), simulated::dial_tef::Declined);
+  EXPECT_EQ(SIMULATED(dial_tef, DoTef)(5000.01, authorisation), simulated::dial_tef::Declined);
+  ASSERT_EQ(SIMULATED(dial_tef, DoTef)(5000.0, authorisation), simulated::dial_tef::Approved);
   EXPECT_EQ(authorisation, "A000001");
-  EXPECT_EQ(ZEP_ENTRY(dial_tef, GetSequence)(), 2);
+  EXPECT_EQ(SIMULATED(dial_tef, GetSequence)(), 2);
   FinalizaFuncoes_Zep00500();
 }
 
