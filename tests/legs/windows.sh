@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Windows leg: the same sources cross-built with MinGW-w64 into
+# build-windows/ (PKG_ZEP00001.dll, _dll.dll, the .bpl test packages), and
+# the suite run under Wine in a prefix of that build's own.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine; do
+  command -v "$tool" >/dev/null || { echo "windows leg: $tool is missing (.ci/run installs it)"; exit 1; }
+done
+
+start=$SECONDS
+mkdir -p build-windows
+if ! cmake --workflow --preset windows >build-windows/workflow.log 2>&1; then
+  tail -n 80 build-windows/workflow.log
+  echo "windows leg failed; the whole log is build-windows/workflow.log"
+  exit 1
+fi
+grep -E '^[0-9]+% tests passed' build-windows/workflow.log
+echo "windows leg: $((SECONDS - start)) s"
