@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "host/diagnose.hpp"
+
 namespace zep::host {
 namespace {
 
@@ -43,10 +45,10 @@ std::size_t CheckReport::boundEntries() const {
 
 int CheckReport::exitStatus() const {
   if (!bindReturned || boundEntries() == 0) return 2;
-  return boundEntries() == entries.size() ? 0 : 1;
+  return boundEntries() == entries.size() && warnings.empty() ? 0 : 1;
 }
 
-CheckReport check(const SlotSet& set, const Model& model) {
+CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& options) {
   CheckReport report;
   report.set = &set;
   report.model = model;
@@ -71,6 +73,7 @@ CheckReport check(const SlotSet& set, const Model& model) {
     report.failure.push_back("an exception that is no std::exception");
   }
   for (const Slot& slot : set.slots) report.entries.push_back({&slot, *slot.address != nullptr});
+  if (report.bindReturned) inspectPackage(report);
   if (report.package.empty()) {
     report.notes.push_back("model code " + shown + " selects no package");
   }
@@ -85,6 +88,7 @@ CheckReport check(const SlotSet& set, const Model& model) {
   } catch (const std::exception& failure) {
     report.notes.push_back("the unbind failed: " + causeChain(failure).front());
   }
+  if (options.verifyUnload) verifyUnload(report);
   return report;
 }
 
@@ -106,6 +110,9 @@ void printReport(const CheckReport& report, std::ostream& out) {
       out << (finding.bound ? "  bound    " : "  missing  ") << finding.slot->entry;
       if (finding.slot->entry != finding.slot->name) out << " (slot " << finding.slot->name << ')';
       out << '\n';
+      for (const NearMiss& near : finding.nearMisses) {
+        out << "             the package exports " << near.name << ", " << near.how << '\n';
+      }
     }
     out << report.boundEntries() << " of " << report.entries.size() << " entries bound";
     const char* separator = "; missing: ";
@@ -115,6 +122,15 @@ void printReport(const CheckReport& report, std::ostream& out) {
       separator = ", ";
     }
     out << '\n';
+  }
+  for (const Warning& warning : report.warnings) {
+    out << "warning: " << report.package << ' ' << warning.message << '\n';
+    if (!warning.remedy.empty()) out << "  remedy: " << warning.remedy << '\n';
+  }
+  if (report.unload) {
+    out << "unload: " << report.file
+        << (report.unload->unloaded ? " is gone" : " is still mapped after the unbind: ")
+        << report.unload->reason << '\n';
   }
   for (const std::string& note : report.notes) out << "note: " << note << '\n';
 }

@@ -25,6 +25,9 @@ struct CommandLine {
   std::string command;
   std::vector<std::string> words;
   std::vector<fs::path> packagePath;
+  // check's --json and --unload.
+  bool json = false;
+  bool unload = false;
 };
 
 CommandLine parse(const std::vector<std::string>& arguments) {
@@ -38,6 +41,10 @@ CommandLine parse(const std::vector<std::string>& arguments) {
       line.packagePath.emplace_back(arguments[i]);
     } else if (argument.starts_with(std::string(option) + "=")) {
       line.packagePath.emplace_back(argument.substr(option.size() + 1));
+    } else if (argument == "--json") {
+      line.json = true;
+    } else if (argument == "--unload") {
+      line.unload = true;
     } else if (argument.size() > 1 && argument.front() == '-' && argument != "-") {
       // A negative model code is a word, not an option.
       if (!readModel(Argument::ModelCode, argument)) {
@@ -74,6 +81,12 @@ void expectWords(const CommandLine& line, std::size_t least, std::size_t most, c
 
 void refusePackagePath(const CommandLine& line) {
   if (!line.packagePath.empty()) throw UsageError{line.command + " takes no --package-path"};
+}
+
+void refuseCheckOptions(const CommandLine& line) {
+  if (line.json || line.unload) {
+    throw UsageError{line.command + " takes no " + (line.json ? "--json" : "--unload")};
+  }
 }
 
 Model modelFor(const SlotSet& set, Argument argument, const std::string& text) {
@@ -118,6 +131,7 @@ std::vector<fs::path> directories(const CommandLine& line) {
 
 int select(const CommandLine& line, const Io& io) {
   refusePackagePath(line);
+  refuseCheckOptions(line);
   expectWords(line, 1, 2, "SET [MODEL]");
   const SlotSet& set = setNamed(line.words[0]);
   if (set.select == nullptr) {
@@ -140,17 +154,18 @@ int select(const CommandLine& line, const Io& io) {
 }
 
 int checkCommand(const CommandLine& line, const Io& io) {
-  expectWords(line, 1, 2, "SET [MODEL] [--package-path DIR]");
+  expectWords(line, 1, 2, "SET [MODEL] [--package-path DIR] [--unload] [--json]");
   const SlotSet& set = setNamed(line.words[0]);
   const Model model = modelOf(set, line);
   const std::vector<fs::path> path = directories(line);
   if (!path.empty()) usePackagePath(path);
-  const CheckReport report = check(set, model);
-  printReport(report, io.out);
+  const CheckReport report = check(set, model, {.verifyUnload = line.unload});
+  (line.json ? printJson : printReport)(report, io.out);
   return report.exitStatus();
 }
 
 int demoCommand(const CommandLine& line, const Io& io) {
+  refuseCheckOptions(line);
   expectWords(line, 0, 0, "[--package-path DIR]");
   std::vector<fs::path> path = directories(line);
   if (path.empty()) {
@@ -176,9 +191,14 @@ void help(std::ostream& out) {
          "  demo [--package-path DIR]\n"
          "      bind all ten sets against the simulated packages, run one sale through the\n"
          "      fiscal printer, scale and display, and unbind every set again\n"
-         "  check SET [MODEL] [--package-path DIR]\n"
-         "      bind SET and list every entry of its table as bound or missing; exit status\n"
-         "      0 when all are bound, 1 when some are missing, 2 when the set does not bind\n"
+         "  check SET [MODEL] [--package-path DIR] [--unload] [--json]\n"
+         "      bind SET and list every entry of its table as bound or missing, with the\n"
+         "      package's exports that come closest to a missing one; explain a package\n"
+         "      that does not load, and flag one that calls its own exports through the\n"
+         "      PLT or can never be unloaded; exit status 0 when all are bound and nothing\n"
+         "      is flagged, 1 when the set binds with findings, 2 when it does not bind\n"
+         "      --unload   unbind, then verify that the package is really gone\n"
+         "      --json     print the findings as one JSON document\n"
          "  select SET [MODEL]\n"
          "      print the package that SET loads for MODEL\n"
          "  help, --help, -h\n"

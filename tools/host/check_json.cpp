@@ -1,0 +1,63 @@
+// zep-host check --json: the report as one document, written with
+// nlohmann::json so that every name and message is escaped as JSON wants.
+#include <nlohmann/json.hpp>
+
+#include "host/check.hpp"
+
+namespace zep::host {
+
+void printJson(const CheckReport& report, std::ostream& out) {
+  using json = nlohmann::ordered_json;
+  const SlotSet& set = *report.set;
+  json document;
+  document["set"] = set.name;
+  switch (set.bindArgument) {
+    case Argument::None:
+      document["model"] = nullptr;
+      break;
+    case Argument::ModelText:
+      document["model"] = report.model.text;
+      break;
+    case Argument::ModelCode:
+    case Argument::UseFlag:
+      document["model"] = report.model.code;
+      break;
+  }
+  document["package"] = report.package;
+  document["file"] = report.file.empty() ? json(nullptr) : json(report.file);
+  document["bound"] = report.bindReturned;
+  document["failure"] = nullptr;
+  if (!report.failure.empty()) {
+    document["failure"] = {
+        {"message", report.failure.front()},
+        {"causes", std::vector<std::string>(report.failure.begin() + 1, report.failure.end())}};
+  }
+  document["entries"] = json::array();
+  for (const EntryFinding& finding : report.entries) {
+    json nearMisses = json::array();
+    for (const NearMiss& near : finding.nearMisses) {
+      nearMisses.push_back({{"name", near.name}, {"how", near.how}});
+    }
+    document["entries"].push_back({{"entry", finding.slot->entry},
+                                   {"slot", finding.slot->name},
+                                   {"bound", finding.bound},
+                                   {"nearMisses", nearMisses}});
+  }
+  document["warnings"] = json::array();
+  for (const Warning& warning : report.warnings) {
+    document["warnings"].push_back({{"kind", warning.kind},
+                                    {"names", warning.names},
+                                    {"message", warning.message},
+                                    {"remedy", warning.remedy}});
+  }
+  document["unload"] = nullptr;
+  if (report.unload) {
+    document["unload"] = {{"unloaded", report.unload->unloaded}, {"reason", report.unload->reason}};
+  }
+  document["notes"] = report.notes;
+  document["exitStatus"] = report.exitStatus();
+  // Bytes that are no UTF-8 (a Latin-1 path) are replaced, not refused.
+  out << document.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace zep::host
