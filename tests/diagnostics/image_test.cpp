@@ -79,6 +79,17 @@ TEST(PeReader, ReadsExportsImportsAndMachine) {
   EXPECT_THAT(old.exports, ElementsAre("Start"));
 }
 
+// A DLL as MinGW-w64 links it, kept as the PE fuzz target's seed.
+TEST(PeReader, ReadsARealDll) {
+  Image image =
+      readImage(fileBytes(ZEP_SOURCE_DIR "/fuzz/corpus/pe_reader/two_exports_x86_64.dll"));
+  EXPECT_EQ(image.defect, "");
+  EXPECT_EQ(image.kind, ImageKind::SharedLibrary);
+  EXPECT_EQ(zep::platform::describeTarget(image.target), "64-bit x86-64");
+  EXPECT_THAT(image.exports, ElementsAre("StartImpFiscal", "imprimeMesasAbertas"));
+  EXPECT_THAT(image.needed, ElementsAre("KERNEL32.dll", "msvcrt.dll"));
+}
+
 TEST(ImageContent, NamesWhatAFileIsWhenItIsNoImage) {
   using zep::platform::describeContent;
   auto of = [](std::string_view text) {
