@@ -1,5 +1,7 @@
 // The platform seam on Windows (MinGW-w64). Paths cross the seam as UTF-8 and
 // meet the system as UTF-16, so a package directory with accents works.
+#include "platform/windows.hpp"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -9,14 +11,15 @@
 #include "platform/platform.hpp"
 
 namespace zep::platform {
-namespace {
 
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
+namespace windows {
+
+std::wstring widen(const std::string& utf8) {
+  if (utf8.empty()) return {};
   int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
   return wide;
 }
 
@@ -30,7 +33,22 @@ std::string narrow(const wchar_t* text, std::size_t length) {
   return utf8;
 }
 
-std::string narrow(const std::wstring& text) { return narrow(text.data(), text.size()); }
+std::wstring moduleFileName(HMODULE module) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) return path.substr(0, length);
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace windows
+
+namespace {
+
+using windows::narrow;
+using windows::widen;
 
 // The system's text for an error code, without its closing line break.
 std::string systemMessage(DWORD error) {
@@ -173,17 +191,7 @@ std::string directoryOf(const void* address) {
           static_cast<const wchar_t*>(address), &module)) {
     return {};
   }
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return directoryPart(narrow(path));
+  return directoryPart(narrow(windows::moduleFileName(module)));
 }
 
 bool isRegularFile(const std::string& path) {

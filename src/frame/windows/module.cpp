@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/windows.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
@@ -15,20 +16,10 @@ HMODULE instance = nullptr;
 HMODULE companion = nullptr;
 INIT_ONCE companionSearch = INIT_ONCE_STATIC_INIT;
 
-std::wstring ownFileName() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameW(instance, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) return path.substr(0, length);
-    path.resize(path.size() * 2);
-  }
-}
-
 // Looked for on first use rather than at attach: the loader must not be
 // entered again from DllMain. Loaded as data, so no code of it ever runs.
 BOOL CALLBACK findCompanion(PINIT_ONCE, PVOID, PVOID*) {
-  std::wstring path = ownFileName();
+  std::wstring path = zep::platform::windows::moduleFileName(instance);
   std::wstring::size_type dot = path.find_last_of(L'.');
   std::wstring::size_type separator = path.find_last_of(L"\\/");
   if (path.empty() || dot == std::wstring::npos ||
