@@ -1,0 +1,57 @@
+// The ELF reader against the packages this build makes, and what it finds
+// in the packages made to misbehave.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "images.hpp"
+#include "packages.hpp"
+
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using zep::platform::Image;
+using zep::platform::ImageFormat;
+using zep::platform::ImageKind;
+using zep::platform::readImage;
+
+Image packageImage(const std::string& directory, const std::string& package) {
+  return readImage(fileBytes(kPackages + "/" + directory + "/lib" + package + ".so"));
+}
+
+bool exports(const Image& image, const std::string& name) {
+  return std::binary_search(image.exports.begin(), image.exports.end(), name);
+}
+TEST(ElfReader, ReadsTheDynamicSymbolsAndNeedsOfAPackage) {
+  Image answering = packageImage("answering", "Tef00000");
+  EXPECT_EQ(answering.target, zep::platform::processTarget());
+  EXPECT_EQ(answering.kind, ImageKind::SharedLibrary);
+  EXPECT_EQ(answering.defect, "");
+  EXPECT_TRUE(exports(answering, "StarTefDedicado"));
+  EXPECT_FALSE(exports(answering, "StartTefDedicado"));
+  EXPECT_FALSE(exports(answering, "dlsym")) << "an import is no export";
+  EXPECT_TRUE(answering.selfCallsByName.empty());
+  EXPECT_FALSE(answering.noDelete);
+
+  Image variant = packageImage("variant", "Tef00000");
+  EXPECT_TRUE(exports(variant, "StartTefDedicado"));
+  EXPECT_FALSE(exports(variant, "StarTefDedicado"));
+
+  Image dependent = packageImage("broken", "ZEP01000");
+  EXPECT_THAT(dependent.needed, Contains("libzep_absent_dependency.so"));
+}
+
+TEST(ElfReader, TellsTheLinkingThatMakesAPackageMisbehave) {
+  EXPECT_THAT(packageImage("plt", "Zep00500").selfCallsByName, ElementsAre("CheckDirTef"));
+  EXPECT_FALSE(packageImage("plt", "Zep00500").symbolic);
+  EXPECT_THAT(packageImage("selfcalling", "Zep00500").selfCallsByName, ElementsAre());
+  EXPECT_TRUE(packageImage("nodelete", "Zep00400").noDelete);
+  Image unique = packageImage("unique", "Zep00000");
+  if (unique.target.format == ImageFormat::None) GTEST_SKIP() << "no GNU-unique package (not GCC)";
+  EXPECT_THAT(unique.uniqueSymbols, ElementsAre("_ZZ9openPortsvE5count"));
+  EXPECT_THAT(packageImage("answering", "Zep00000").uniqueSymbols, ElementsAre());
+}
+
+}  // namespace
