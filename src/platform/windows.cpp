@@ -50,6 +50,16 @@ namespace {
 using windows::narrow;
 using windows::widen;
 
+// The loader wants '\' in a path it is to search beside, whatever else
+// accepts '/'.
+std::wstring nativePath(const std::string& path) {
+  std::wstring wide = widen(path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
+
 // The system's text for an error code, without its closing line break.
 std::string systemMessage(DWORD error) {
   wchar_t* buffer = nullptr;
@@ -127,7 +137,7 @@ bool isReachable(const std::string& library, const std::string& directory) {
 // "The specified module could not be found" for a file that is there means
 // one of its dependencies is not; say which, as the ELF loader does.
 std::string missingDependencies(const std::string& path) {
-  std::wstring wide = widen(path);
+  std::wstring wide = nativePath(path);
   HMODULE image = LoadLibraryExW(wide.c_str(), nullptr,
                                  LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
   if (image == nullptr) return {};
@@ -147,7 +157,7 @@ std::string missingDependencies(const std::string& path) {
 }  // namespace
 
 Library openLibrary(const std::string& path, std::string& reason) {
-  std::wstring wide = widen(path);
+  std::wstring wide = nativePath(path);
   if (wide.empty() || path.find('\0') != std::string::npos) {
     reason = "no usable path";
     return nullptr;
