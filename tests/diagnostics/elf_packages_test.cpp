@@ -10,13 +10,6 @@
 
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAre;
-using zep::platform::Image;
-using zep::platform::ImageFormat;
-using zep::platform::ImageKind;
-using zep::platform::readImage;
-
 Image packageImage(const std::string& directory, const std::string& package) {
   return readImage(fileBytes(kPackages + "/" + directory + "/lib" + package + ".so"));
 }

@@ -2,12 +2,22 @@
 // small PE image made in memory, since the Linux build makes no PE file.
 #pragma once
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/image.hpp"
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using zep::platform::Image;
+using zep::platform::ImageFormat;
+using zep::platform::ImageKind;
+using zep::platform::readImage;
 
 inline std::vector<std::uint8_t> fileBytes(const std::string& path) {
   std::vector<std::uint8_t> bytes;

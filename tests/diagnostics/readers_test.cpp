@@ -10,13 +10,6 @@
 
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAre;
-using zep::platform::Image;
-using zep::platform::ImageFormat;
-using zep::platform::ImageKind;
-using zep::platform::readImage;
-
 // Packages of the tree, stripped, as the fuzz targets' seeds keep them: real
 // linker output that every platform's build can read.
 std::vector<std::uint8_t> seed(const std::string& name) {
