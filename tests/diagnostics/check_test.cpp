@@ -3,8 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "checking.hpp"
 #include "host/diagnose.hpp"
+#include "images.hpp"
 
 namespace {
 
@@ -45,6 +49,25 @@ TEST(CheckDiagnostics, NamesTheExportThatComesClosestToAMissingEntry) {
       miscased.out,
       HasSubstr("  missing  ImprimeMesasAbertas (slot imprimeMesasAbertas)\n"
                 "             the package exports imprimeMesasAbertas, another letter case\n"));
+}
+
+// A 32-bit x86 DLL where a package should be: on Windows a DLL for another
+// machine, on Linux no ELF library at all.
+TEST(CheckDiagnostics, NamesWhatAPackageFileIsBuiltFor) {
+  const std::filesystem::path directory = std::filesystem::path(testing::TempDir()) / "zep-x86";
+  std::filesystem::create_directories(directory);
+  std::vector<std::uint8_t> dll = peImage(0x014c, 32, {"StartImpFiscal"}, {});
+  std::ofstream(directory / (ZEP_PACKAGE_PREFIX "ZEP00101" ZEP_PACKAGE_SUFFIX), std::ios::binary)
+      .write(reinterpret_cast<const char*>(dll.data()), static_cast<std::streamsize>(dll.size()));
+  std::ostringstream out, err;
+  int status = zep::host::run({"check", "ImpFiscal", "1", "--package-path", directory.string()},
+                              {out, err, {}});
+  EXPECT_EQ(status, 2);
+  bool windows = zep::platform::processTarget().format == zep::platform::ImageFormat::Pe;
+  EXPECT_THAT(out.str(), HasSubstr(windows ? "is a 32-bit x86 DLL; this process is 64-bit x86-64"
+                                           : "is a Windows DLL (32-bit x86), not an ELF shared "
+                                             "library"));
+  std::filesystem::remove_all(directory);
 }
 
 TEST(CheckDiagnostics, NamesTheDependencyThatIsMissing) {
