@@ -162,12 +162,4 @@ TEST_F(ModuleDefinition, HoldsNothingElse) {
   EXPECT_EQ(exported().size(), rows_.size());
 }
 
-TEST(Decoder, RefusesWhatTheSchemeNeverWrites) {
-  EXPECT_EQ(decode("17System@AnsiString17System@AnsiString"), std::nullopt);
-  EXPECT_EQ(decode("it1"), std::nullopt);
-  EXPECT_EQ(decode("17System@AnsiStringt2"), std::nullopt);
-  EXPECT_EQ(decode("x"), std::nullopt);
-  EXPECT_EQ(decode("r17System@AnsiStringt1"), (Types{"Text.ByRef", "Text.ByRef"}));
-}
-
 }  // namespace

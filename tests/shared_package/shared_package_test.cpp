@@ -45,8 +45,10 @@ TEST_F(SharedPackage, RefusesAnythingButABaseName) {
 
 TEST_F(SharedPackage, SearchesOnlyAbsoluteEntriesThenItsOwnDirectory) {
   const char separator = test_platform::kPathListSeparator;
-  usePath(separator + std::string("relative/dir") + separator + separator + kPackages + "/variant" +
-          separator + kPackages + "/answering");
+  // "\relative" and "C:relative" hang on the current drive or directory.
+  usePath(separator + std::string("relative/dir") + separator + separator + "\\relative" +
+          separator + "C:relative" + separator + kPackages + "/variant" + separator + kPackages +
+          "/answering");
   void* library = LoadBPL_FOS("ZEP00101");
   auto start =
       reinterpret_cast<const char* (*)()>(test_platform::findSymbol(library, "StartImpFiscal"));

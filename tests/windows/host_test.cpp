@@ -176,6 +176,26 @@ TEST_F(LoadedModule, LoadFailureCrossesBothLibrariesWithItsCause) {
   }
 }
 
+TEST_F(LoadedModule, NoDependencyOfAPackageIsTakenFromTheCurrentDirectory) {
+  test_platform::setEnvironment("ZEP_PACKAGE_PATH", kPackages + "/broken");
+  char previous[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA((kPackages + "/unreachable").c_str()));
+  auto bindFiscal =
+      function<bool (*)(std::int32_t)>(decorated("InstanciaFuncoes_ImpFiscal").c_str());
+  bool refused = false;
+  try {
+    bindFiscal(16);
+    auto unbindFiscal =
+        function<bool (*)(std::int32_t)>(decorated("FinalizaFuncoes_ImpFiscal").c_str());
+    unbindFiscal(16);
+  } catch (const std::runtime_error&) {
+    refused = true;
+  }
+  SetCurrentDirectoryA(previous);
+  EXPECT_TRUE(refused) << "ZEP01000 found its dependency in the current directory";
+}
+
 TEST_F(LoadedModule, CarriesTheAnimationInPortugueseBrazil) {
   const WORD portugueseBrazil = MAKELANGID(LANG_PORTUGUESE, SUBLANG_PORTUGUESE_BRAZILIAN);
   HRSRC resource = FindResourceExW(module_, L"AVI", L"SHOWAVI", portugueseBrazil);
