@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "platform/image.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::platform {
@@ -92,27 +94,6 @@ class QuietLoader {
   DWORD previous_ = 0;
 };
 
-// The libraries a PE image imports by name, read from its import directory.
-std::vector<std::string> importedLibraries(const unsigned char* base) {
-  std::vector<std::string> names;
-  auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return names;
-  auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  if (nt->Signature != IMAGE_NT_SIGNATURE ||
-      nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC ||
-      nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT) {
-    return names;
-  }
-  const IMAGE_DATA_DIRECTORY& directory =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (directory.VirtualAddress == 0) return names;
-  auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-  for (; entry->Name != 0; ++entry) {
-    names.emplace_back(reinterpret_cast<const char*>(base + entry->Name));
-  }
-  return names;
-}
-
 std::string directoryPart(const std::string& path) {
   std::string::size_type separator = path.find_last_of("\\/");
   return separator == std::string::npos ? std::string() : path.substr(0, separator);
@@ -135,22 +116,35 @@ bool isReachable(const std::string& library, const std::string& directory) {
 }
 
 // "The specified module could not be found" for a file that is there means
-// one of its dependencies is not; say which, as the ELF loader does.
-std::string missingDependencies(const std::string& path) {
-  std::wstring wide = nativePath(path);
-  HMODULE image = LoadLibraryExW(wide.c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE);
-  if (image == nullptr) return {};
-  // A data-file handle carries flags in its low bits; the image starts below.
-  auto* base = reinterpret_cast<const unsigned char*>(reinterpret_cast<std::uintptr_t>(image) &
-                                                      ~std::uintptr_t{3});
-  std::string missing;
-  for (const std::string& library : importedLibraries(base)) {
-    if (isReachable(library, directoryPart(path))) continue;
-    missing += missing.empty() ? "" : ", ";
-    missing += library;
+// one of its dependencies is not; say which, as the ELF loader does. The
+// import table is read from the file by the bounds-checked reader, and a
+// dependency found beside the package is followed, since what it lacks
+// fails the package's load as well.
+void collectMissing(const std::string& path, std::vector<std::string>& visited,
+                    std::string& missing) {
+  std::vector<std::uint8_t> bytes;
+  std::string unreadable;
+  if (visited.size() > 64 || !readFile(path, bytes, unreadable)) return;
+  visited.push_back(path);
+  const std::string directory = directoryPart(path);
+  for (const std::string& library : readPe(bytes).needed) {
+    if (!isReachable(library, directory)) {
+      missing += missing.empty() ? "" : ", ";
+      missing += library;
+      continue;
+    }
+    const std::string beside = directory + '\\' + library;
+    if (isRegularFile(beside) &&
+        std::find(visited.begin(), visited.end(), beside) == visited.end()) {
+      collectMissing(beside, visited, missing);
+    }
   }
-  FreeLibrary(image);
+}
+
+std::string missingDependencies(const std::string& path) {
+  std::vector<std::string> visited;
+  std::string missing;
+  collectMissing(path, visited, missing);
   return missing;
 }
 
