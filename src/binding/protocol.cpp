@@ -2,8 +2,6 @@
 // entry up into its slot. Unbind: clear the slots, then unload by name.
 #include "binding/protocol.hpp"
 
-#include <cxxabi.h>
-
 #include <exception>
 #include <stdexcept>
 
@@ -22,14 +20,15 @@ void clear(const SlotSet& set) noexcept {
 }
 
 // Runs `step`, ignoring what it raises; the thread-cancellation unwind must
-// pass, since swallowing it ends the process.
+// pass, since swallowing it ends the process. It carries no C++ exception
+// object, so it is told by the empty current_exception(): a handler of
+// abi::__forced_unwind& would bind its reference to null.
 template <class Step>
 void ignoringFailures(Step&& step) {
   try {
     step();
-  } catch (abi::__forced_unwind&) {
-    throw;
   } catch (...) {
+    if (!std::current_exception()) throw;
   }
 }
 
@@ -77,11 +76,10 @@ bool bind(SlotSet& set, const Model& model) {
     package = packageName(set, model);
     if (package.empty() && set.emptyName == EmptyName::NothingToBind) return true;
     load(set, package);
-  } catch (abi::__forced_unwind&) {
-    throw;
   } catch (const std::exception&) {
     std::throw_with_nested(BindingFailure(failureMessage(package)));
   } catch (...) {
+    if (!std::current_exception()) throw;  // the cancellation unwind
     throw BindingFailure(failureMessage(package));
   }
   return true;

@@ -3,9 +3,8 @@
 // results' buffer protocol.
 #pragma once
 
-#include <cxxabi.h>
-
 #include <cstddef>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -49,16 +48,16 @@ std::string quoted(std::string_view text);
 
 // Runs `call`, giving its result and clearing the last error; when it
 // raises, records the last error and gives `failed(code)`. The cancellation
-// unwind passes, since swallowing it ends the process.
+// unwind passes, since swallowing it ends the process; having no C++
+// exception object, it is the one with an empty current_exception().
 template <class Call, class Failed>
 std::invoke_result_t<Call> guard(Call&& call, Failed&& failed) {
   try {
     std::invoke_result_t<Call> result = std::forward<Call>(call)();
     clearLastError();
     return result;
-  } catch (abi::__forced_unwind&) {
-    throw;
   } catch (...) {
+    if (!std::current_exception()) throw;
     return std::forward<Failed>(failed)(recordCurrentException());
   }
 }
