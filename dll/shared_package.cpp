@@ -33,6 +33,14 @@ std::string quoted(const std::string& text) {
   return shown + "\"";
 }
 
+// The directory of this library, found once: it stays where it is while it is
+// mapped, and finding it costs a walk of the whole path on every load.
+const std::string& ownDirectory() {
+  static const std::string directory =
+      zep::platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS));
+  return directory;
+}
+
 std::mutex tableMutex;
 // Every load holds one handle; an unload of the name releases the latest.
 std::map<std::string, std::vector<zep::platform::Library>> loads;
@@ -46,8 +54,7 @@ void* LoadBPL_FOS(const std::string& package) {
   }
   std::string tried;
   for (const std::string& directory : zep::shared_package::packageDirectories(
-           zep::platform::environment("ZEP_PACKAGE_PATH"),
-           zep::platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS)))) {
+           zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory())) {
     std::string path = zep::shared_package::candidatePath(directory, package);
     if (!zep::platform::isRegularFile(path)) {
       tried += "\n  " + path + ": no such file";

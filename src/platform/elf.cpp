@@ -70,8 +70,8 @@ struct Symbol {
 
 class ElfReader {
  public:
-  ElfReader(Region file, const Layout& layout, Image& image)
-      : file_(file), layout_(layout), image_(image) {}
+  ElfReader(Region file, const Layout& layout, ImageDepth depth, Image& image)
+      : file_(file), layout_(layout), depth_(depth), image_(image) {}
 
   void read() {
     Region header = file_.sub(0, layout_.headerSize, "the ELF header");
@@ -103,6 +103,7 @@ class ElfReader {
         dynamicAt = s;
       }
     }
+    if (depth_ == ImageDepth::Headers) return;
     if (image_.sizeNeeded > file_.size())
       throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
     if (dynamicAt)
@@ -227,13 +228,14 @@ class ElfReader {
 
   Region file_;
   const Layout& layout_;
+  ImageDepth depth_;
   Image& image_;
   std::vector<Segment> segments_;
 };
 
 }  // namespace
 
-Image readElf(std::span<const std::uint8_t> bytes) {
+Image readElf(std::span<const std::uint8_t> bytes, ImageDepth depth) {
   Image image;
   static constexpr std::uint8_t kMagic[] = {0x7f, 'E', 'L', 'F'};
   if (bytes.size() < 6 || !std::equal(std::begin(kMagic), std::end(kMagic), bytes.begin())) {
@@ -250,7 +252,7 @@ Image readElf(std::span<const std::uint8_t> bytes) {
   image.target.bigEndian = byteOrder == 2;
   try {
     ElfReader(Region(bytes, image.target.bigEndian, "the file"), elfClass == 1 ? kElf32 : kElf64,
-              image)
+              depth, image)
         .read();
   } catch (const Malformed& malformed) {
     image.defect = malformed.what;

@@ -44,19 +44,19 @@ std::string missingDependency(const Image& image, const std::string& reason) {
          "), and the loader finds it nowhere on its search path";
 }
 
-// The headers of a library fit in its first pages; the whole file is read
+// The headers of a library fit in its first page; the whole file is read
 // only when they lie further in.
-constexpr std::uint64_t kHeadBytes = 64 * 1024;
+constexpr std::uint64_t kHeadBytes = 4 * 1024;
 
 std::string cutShortFile(const std::string& path) {
   std::uint64_t size = 0;
   std::vector<std::uint8_t> head;
   std::string unreadable;
-  if (!fileSize(path, size, unreadable) || !readFile(path, head, unreadable, kHeadBytes)) return {};
-  Image image = readImage(head);
+  if (!readFile(path, head, unreadable, kHeadBytes, &size)) return {};
+  Image image = readImage(head, ImageDepth::Headers);
   if (image.target.format != ImageFormat::None && image.sizeNeeded == 0 && head.size() < size) {
     if (!readFile(path, head, unreadable)) return {};
-    image = readImage(head);
+    image = readImage(head, ImageDepth::Headers);
   }
   return image.sizeNeeded > size ? "is damaged: " + bytes::cutShort(image.sizeNeeded, size) : "";
 }

@@ -48,9 +48,9 @@ constexpr std::uintmax_t kLargestFile = 1u << 30;
 
 }  // namespace
 
-Image readImage(std::span<const std::uint8_t> bytes) {
-  Image image = readElf(bytes);
-  return image.target.format != ImageFormat::None ? image : readPe(bytes);
+Image readImage(std::span<const std::uint8_t> bytes, ImageDepth depth) {
+  Image image = readElf(bytes, depth);
+  return image.target.format != ImageFormat::None ? image : readPe(bytes, depth);
 }
 
 // Paths are UTF-8 on both platforms; as u8 text they reach Windows as such.
@@ -66,15 +66,19 @@ bool fileSize(const std::string& path, std::uint64_t& size, std::string& error) 
 }
 
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
-              std::uint64_t limit) {
+              std::uint64_t limit, std::uint64_t* wholeSize) {
   std::uint64_t size = 0;
   if (!fileSize(path, size, error)) return false;
+  if (wholeSize != nullptr) *wholeSize = size;
   if (size > limit) size = limit;
   if (size > kLargestFile) {
     error = "it is larger than any library (" + std::to_string(size) + " bytes)";
     return false;
   }
-  std::ifstream in(filePath(path), std::ios::binary);
+  // Unbuffered: the bytes go straight where they belong.
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);
+  in.open(filePath(path), std::ios::binary);
   bytes.resize(static_cast<std::size_t>(size));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
     error = "it cannot be read";

@@ -63,11 +63,17 @@ struct Image {
   std::string defect;
 };
 
+// How far a reader goes: the whole image, or the headers alone (the target,
+// the kind and sizeNeeded), which is all a check before every load needs.
+// Headers may be read from the file's first bytes only: sizeNeeded is then
+// not held against the bytes given, which the caller compares with the file.
+enum class ImageDepth { Everything, Headers };
+
 // The image the bytes hold; target.format None when they hold neither an
 // ELF object nor a PE image.
-Image readImage(std::span<const std::uint8_t> bytes);
-Image readElf(std::span<const std::uint8_t> bytes);
-Image readPe(std::span<const std::uint8_t> bytes);
+Image readImage(std::span<const std::uint8_t> bytes, ImageDepth depth = ImageDepth::Everything);
+Image readElf(std::span<const std::uint8_t> bytes, ImageDepth depth = ImageDepth::Everything);
+Image readPe(std::span<const std::uint8_t> bytes, ImageDepth depth = ImageDepth::Everything);
 
 // The size of the file at `path`; false and the reason in `error` when
 // there is no such file.
@@ -75,9 +81,9 @@ bool fileSize(const std::string& path, std::uint64_t& size, std::string& error);
 
 // The file at `path`, or its first `limit` bytes; a whole file larger than
 // any driver package is refused. False and the reason in `error` when it
-// cannot be read.
+// cannot be read. The file's whole size goes to `wholeSize` when given.
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
-              std::uint64_t limit = UINT64_MAX);
+              std::uint64_t limit = UINT64_MAX, std::uint64_t* wholeSize = nullptr);
 
 // The format and machine that this process's code is built for.
 ImageTarget processTarget();

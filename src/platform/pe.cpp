@@ -22,7 +22,8 @@ constexpr unsigned kImportDescriptorSize = 20;
 
 class PeReader {
  public:
-  PeReader(Region file, Image& image) : file_(file), image_(image) {}
+  PeReader(Region file, ImageDepth depth, Image& image)
+      : file_(file), depth_(depth), image_(image) {}
 
   void read() {
     std::uint32_t headerOffset = file_.sub(0, 64, "the DOS header").u32(0x3c);
@@ -49,6 +50,7 @@ class PeReader {
                           sections_.u32(i * kSectionSize + 16);
       image_.sizeNeeded = std::max(image_.sizeNeeded, end);
     }
+    if (depth_ == ImageDepth::Headers) return;
     if (image_.sizeNeeded > file_.size())
       throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
     std::uint32_t directoryCount = optional.u32(magic == kMagic32 ? 92 : 108);
@@ -97,6 +99,7 @@ class PeReader {
   }
 
   Region file_;
+  ImageDepth depth_;
   Image& image_;
   Region sections_{{}, false, "the section table"};
   std::uint32_t headersSize_ = 0;
@@ -104,12 +107,12 @@ class PeReader {
 
 }  // namespace
 
-Image readPe(std::span<const std::uint8_t> bytes) {
+Image readPe(std::span<const std::uint8_t> bytes, ImageDepth depth) {
   Image image;
   if (bytes.size() < 2 || bytes[0] != 'M' || bytes[1] != 'Z') return image;
   image.target.format = ImageFormat::Pe;
   try {
-    PeReader(Region(bytes, false, "the file"), image).read();
+    PeReader(Region(bytes, false, "the file"), depth, image).read();
   } catch (const Malformed& malformed) {
     image.defect = malformed.what;
   }

@@ -57,6 +57,23 @@ TEST(PeReader, ReadsARealDll) {
   EXPECT_THAT(image.needed, ElementsAre("KERNEL32.dll", "msvcrt.dll"));
 }
 
+// The check before every load reads the headers alone, from the file's first
+// page: they must give the size the whole file's reading gives, or a package
+// cut short would be loaded, and fault the process as it is touched.
+TEST(ImageHeaders, FromTheFirstPageGiveTheSizeOfTheWholeReading) {
+  for (const char* name : {"elf_reader/self_calling_x86_64", "elf_reader/unique_x86_64",
+                           "elf_reader/x86_32", "pe_reader/two_exports_x86_64.dll"}) {
+    const std::vector<std::uint8_t> file = seed(name);
+    const Image whole = readImage(file);
+    const Image headers =
+        readImage(std::span(file).first(4096), zep::platform::ImageDepth::Headers);
+    EXPECT_NE(whole.sizeNeeded, 0u) << name;
+    EXPECT_EQ(headers.sizeNeeded, whole.sizeNeeded) << name;
+    EXPECT_EQ(headers.target, whole.target) << name;
+    EXPECT_EQ(headers.defect, "") << name;
+  }
+}
+
 TEST(ImageContent, NamesWhatAFileIsWhenItIsNoImage) {
   using zep::platform::describeContent;
   auto of = [](std::string_view text) {
