@@ -52,7 +52,7 @@ std::string cutShortFile(const std::string& path) {
   std::uint64_t size = 0;
   std::vector<std::uint8_t> head;
   std::string unreadable;
-  if (!readFile(path, head, unreadable, kHeadBytes, &size)) return {};
+  if (!readFileHead(path, kHeadBytes, head, size)) return {};
   Image image = readImage(head, ImageDepth::Headers);
   if (image.target.format != ImageFormat::None && image.sizeNeeded == 0 && head.size() < size) {
     if (!readFile(path, head, unreadable)) return {};

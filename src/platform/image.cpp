@@ -66,19 +66,15 @@ bool fileSize(const std::string& path, std::uint64_t& size, std::string& error) 
 }
 
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
-              std::uint64_t limit, std::uint64_t* wholeSize) {
+              std::uint64_t limit) {
   std::uint64_t size = 0;
   if (!fileSize(path, size, error)) return false;
-  if (wholeSize != nullptr) *wholeSize = size;
   if (size > limit) size = limit;
   if (size > kLargestFile) {
     error = "it is larger than any library (" + std::to_string(size) + " bytes)";
     return false;
   }
-  // Unbuffered: the bytes go straight where they belong.
-  std::ifstream in;
-  in.rdbuf()->pubsetbuf(nullptr, 0);
-  in.open(filePath(path), std::ios::binary);
+  std::ifstream in(filePath(path), std::ios::binary);
   bytes.resize(static_cast<std::size_t>(size));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
     error = "it cannot be read";

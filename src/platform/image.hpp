@@ -81,9 +81,9 @@ bool fileSize(const std::string& path, std::uint64_t& size, std::string& error);
 
 // The file at `path`, or its first `limit` bytes; a whole file larger than
 // any driver package is refused. False and the reason in `error` when it
-// cannot be read. The file's whole size goes to `wholeSize` when given.
+// cannot be read.
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error,
-              std::uint64_t limit = UINT64_MAX, std::uint64_t* wholeSize = nullptr);
+              std::uint64_t limit = UINT64_MAX);
 
 // The format and machine that this process's code is built for.
 ImageTarget processTarget();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zep::platform {
 
@@ -44,6 +45,12 @@ std::string packageFileName(const std::string& package);
 std::string directoryOf(const void* address);
 
 bool isRegularFile(const std::string& path);
+
+// The first `limit` bytes of the file at `path` and the file's whole size,
+// from one opening of it: what the check before every load reads. False
+// when the file cannot be opened or read.
+bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
+                  std::uint64_t& size);
 bool isAbsolutePath(const std::string& path);
 std::optional<std::string> environment(const char* name);
 

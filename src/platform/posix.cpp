@@ -1,8 +1,12 @@
 // The platform seam on Linux (glibc).
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -94,6 +98,28 @@ bool isRegularFile(const std::string& path) {
 }
 
 bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
+bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
+                  std::uint64_t& size) {
+  int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return false;
+  struct stat status {};
+  bool read = fstat(file, &status) == 0;
+  if (read) {
+    size = static_cast<std::uint64_t>(status.st_size);
+    head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
+    std::size_t got = 0;
+    while (got < head.size()) {
+      ssize_t part = pread(file, head.data() + got, head.size() - got, static_cast<off_t>(got));
+      if (part < 0 && errno == EINTR) continue;
+      if (part <= 0) break;
+      got += static_cast<std::size_t>(part);
+    }
+    read = got == head.size();
+  }
+  close(file);
+  return read;
+}
 
 std::optional<std::string> environment(const char* name) {
   const char* value = std::getenv(name);

@@ -203,6 +203,25 @@ bool isRegularFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
+                  std::uint64_t& size) {
+  HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER whole{};
+  bool read = GetFileSizeEx(file, &whole) != 0;
+  if (read) {
+    size = static_cast<std::uint64_t>(whole.QuadPart);
+    head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
+    DWORD got = 0;
+    read = ReadFile(file, head.data(), static_cast<DWORD>(head.size()), &got, nullptr) != 0 &&
+           got == head.size();
+  }
+  CloseHandle(file);
+  return read;
+}
+
 // Fully qualified only: "C:\dir" or "C:/dir", and "\\server\share". "\dir"
 // and "C:dir" depend on the current drive or directory, so they are relative.
 bool isAbsolutePath(const std::string& path) {
