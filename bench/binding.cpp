@@ -1,0 +1,234 @@
+// Binding beside the platform's own work on the same packages:
+//   bind+unbind   InstanciaFuncoes_<Set>, then FinalizaFuncoes_<Set>, through
+//                 the real shared package and the tree's answering packages,
+//                 against dlopen of the same file, one dlsym per entry and
+//                 dlclose: for the fiscal set alone and for all ten sets
+//   load+unload   the shared package's LoadBPL_FOS and UnLoadBPL alone,
+//                 against dlopen and dlclose alone: what of the difference
+//                 lies in the shared package rather than in the binding
+//   selection     each RetNomeBpl_<Set> per call, against the platform's
+//                 work for one fiscal bind and unbind
+// The module and the platform take turns within one loop, so that whatever
+// else the machine does falls on both alike; each side's figure is the
+// median of its rounds. A summary after the run gives the ratios.
+//   build-bench/bin/bench_binding [--benchmark_min_time=2]
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "set_calls.hpp"
+#include "slots.hpp"
+
+namespace {
+
+using set_calls::Model;
+using set_calls::SetCalls;
+
+// A model per selected set whose package the answering directory holds.
+const std::map<std::string, Model> kBundledModels{
+    {"ImpFiscal", {1, ""}}, {"Display", {0, "1"}}, {"Balanca", {0, "4"}}, {"Leitor", {0, "1"}}};
+
+struct Bound {
+  const SetCalls* calls;
+  Model model;
+  std::string package;
+  std::string file;
+  std::vector<std::string> entries;
+};
+using Sets = std::vector<Bound>;
+
+// The named sets, or all ten for no name.
+Sets setsNamed(const std::vector<std::string>& names) {
+  Sets sets;
+  for (const SetCalls& calls : set_calls::all()) {
+    if (!names.empty() && std::find(names.begin(), names.end(), calls.set) == names.end()) continue;
+    auto bundled = kBundledModels.find(calls.set);
+    Bound set{&calls, bundled == kBundledModels.end() ? Model{} : bundled->second, {}, {}, {}};
+    set.package = set_calls::packageOf(calls.set, set.model);
+    set.file = packageFile("answering", set.package);
+    for (const SlotRow& row : slotsOf(calls.set)) set.entries.push_back(row.entry);
+    sets.push_back(std::move(set));
+  }
+  return sets;
+}
+
+void bindAndUnbind(const Sets& sets) {
+  for (const Bound& set : sets) set.calls->bind(set.model);
+  for (const Bound& set : sets) set.calls->unbind(set.model);
+}
+
+void openLookUpAndClose(const Sets& sets) {
+  std::vector<void*> libraries;
+  for (const Bound& set : sets) {
+    void* library = dlopen(set.file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    for (const std::string& entry : set.entries) {
+      benchmark::DoNotOptimize(dlsym(library, entry.c_str()));
+    }
+    libraries.push_back(library);
+  }
+  for (void* library : libraries) dlclose(library);
+}
+
+void loadAndUnload(const Sets& sets) {
+  for (const Bound& set : sets) LoadBPL_FOS(set.package);
+  for (const Bound& set : sets) UnLoadBPL(set.package);
+}
+
+void openAndClose(const Sets& sets) {
+  std::vector<void*> libraries;
+  for (const Bound& set : sets)
+    libraries.push_back(dlopen(set.file.c_str(), RTLD_NOW | RTLD_LOCAL));
+  for (void* library : libraries) dlclose(library);
+}
+
+using Round = void (*)(const Sets& sets);
+
+double timed(Round round, const Sets& sets) {
+  const auto start = std::chrono::steady_clock::now();
+  round(sets);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+// The module's round and the platform's take turns at going first. The
+// iteration time is the module's; the counters carry both medians and their
+// ratio.
+void compare(benchmark::State& state, const std::vector<std::string>& names, Round module,
+             Round platform) {
+  const Sets sets = setsNamed(names);
+  std::vector<double> moduleTimes;
+  std::vector<double> platformTimes;
+  bool moduleFirst = true;
+  for (auto _ : state) {
+    if (moduleFirst) {
+      moduleTimes.push_back(timed(module, sets));
+      platformTimes.push_back(timed(platform, sets));
+    } else {
+      platformTimes.push_back(timed(platform, sets));
+      moduleTimes.push_back(timed(module, sets));
+    }
+    state.SetIterationTime(moduleTimes.back());
+    moduleFirst = !moduleFirst;
+  }
+  state.counters["module_us"] = median(moduleTimes) * 1e6;
+  state.counters["platform_us"] = median(platformTimes) * 1e6;
+  state.counters["ratio"] = median(moduleTimes) / median(platformTimes);
+}
+
+template <class Code>
+void select(benchmark::State& state, std::string (*selection)(Code),
+            std::vector<std::remove_cvref_t<Code>> codes) {
+  std::size_t next = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(selection(codes[next]));
+    next = next + 1 == codes.size() ? 0 : next + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// Codes in and around each table: the hits, the misses and the far ones.
+std::vector<std::int32_t> fiscalCodes() {
+  std::vector<std::int32_t> codes;
+  for (std::int32_t code = -2; code <= 37; ++code) codes.push_back(code);
+  return codes;
+}
+std::vector<std::string> textCodes() {
+  std::vector<std::string> codes;
+  for (int code = 0; code <= 13; ++code) codes.push_back(std::to_string(code));
+  codes.push_back("01");
+  return codes;
+}
+
+// Every set must bind from the answering packages, or the figures mean nothing.
+bool everySetBinds() {
+  for (const Bound& set : setsNamed({})) {
+    set.calls->bind(set.model);
+    const bool bound = *slotsOf(set.calls->set).front().slot != nullptr;
+    set.calls->unbind(set.model);
+    if (!bound) {
+      std::fprintf(stderr, "%s did not bind from %s\n", set.calls->set, set.file.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Keeps every run for the summary.
+class Summary : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (!run.error_occurred) runs_.insert_or_assign(run.run_name.function_name, run);
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  void print() const {
+    std::printf("\n%-28s %12s %12s %9s\n", "", "module", "platform", "ratio");
+    double fiscalPlatform = 0;
+    for (const auto& [name, run] : runs_) {
+      if (!run.counters.count("ratio")) continue;
+      if (name == "bind+unbind/ImpFiscal") fiscalPlatform = run.counters.at("platform_us");
+      std::printf("%-28s %9.1f us %9.1f us %9.3f\n", name.c_str(),
+                  run.counters.at("module_us").value, run.counters.at("platform_us").value,
+                  run.counters.at("ratio").value);
+    }
+    for (const auto& [name, run] : runs_) {
+      if (run.counters.count("ratio") || fiscalPlatform == 0) continue;
+      const double nanoseconds = run.GetAdjustedRealTime();
+      std::printf("%-28s %9.1f ns %9.1f us %9.5f\n", name.c_str(), nanoseconds, fiscalPlatform,
+                  nanoseconds / (fiscalPlatform * 1e3));
+    }
+  }
+
+ private:
+  std::map<std::string, Run> runs_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("ZEP_PACKAGE_PATH", (std::string(ZEP_TEST_PACKAGES) + "/answering").c_str(), 1);
+  if (!everySetBinds()) return 1;
+
+  const std::vector<std::string> fiscal{"ImpFiscal"};
+  const std::vector<std::string> allSets{};
+  benchmark::RegisterBenchmark("bind+unbind/ImpFiscal", compare, fiscal, bindAndUnbind,
+                               openLookUpAndClose)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("bind+unbind/all ten sets", compare, allSets, bindAndUnbind,
+                               openLookUpAndClose)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("load+unload/ImpFiscal", compare, fiscal, loadAndUnload,
+                               openAndClose)
+      ->UseManualTime();
+#define ZEP_SELECTION(set, argument) ZEP_SELECTION_##argument(set)
+#define ZEP_SELECTION_ModelCode(set)                                                      \
+  benchmark::RegisterBenchmark("selection/" #set, select<std::int32_t>, RetNomeBpl_##set, \
+                               fiscalCodes());
+#define ZEP_SELECTION_ModelText(set)                                                            \
+  benchmark::RegisterBenchmark("selection/" #set, select<const std::string&>, RetNomeBpl_##set, \
+                               textCodes());
+#include "zep00001/entries/sets.def"
+#undef ZEP_SELECTION_ModelCode
+#undef ZEP_SELECTION_ModelText
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Summary summary;
+  benchmark::RunSpecifiedBenchmarks(&summary);
+  benchmark::Shutdown();
+  summary.print();
+  return 0;
+}
