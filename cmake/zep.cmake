@@ -52,3 +52,23 @@ function(zep_add_test name)
   # Under Wine the first listing also makes the prefix, which takes a while.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 180)
 endfunction()
+
+# A shared library of the host interface: builds lib<OUTPUT_NAME>.so or
+# <OUTPUT_NAME>.dll from SOURCES, defines BUILDING while compiling it (its
+# export macro's side), and is known as zep00001::<EXPORT_NAME>, in the tree
+# and installed.
+function(zep_add_interface_library target)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;EXPORT_NAME;BUILDING" "SOURCES" ${ARGN})
+  add_library(${target} SHARED ${ARG_SOURCES})
+  set_target_properties(${target} PROPERTIES
+    OUTPUT_NAME ${ARG_OUTPUT_NAME}
+    EXPORT_NAME ${ARG_EXPORT_NAME})
+  if(WIN32)
+    set_target_properties(${target} PROPERTIES PREFIX "")
+  endif()
+  target_compile_definitions(${target} PRIVATE ${ARG_BUILDING})
+  target_include_directories(${target} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  add_library(zep00001::${ARG_EXPORT_NAME} ALIAS ${target})
+endfunction()
