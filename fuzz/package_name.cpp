@@ -34,7 +34,8 @@ bool plainBaseName(const std::string& name) {
   });
 }
 
-// The whole file, directory and name together, as an operator would read it.
+// Read as paths, with every "." and ".." resolved, the candidate is the package's
+// file one step below its directory: nothing in the name climbs out.
 void expectInside(const std::string& directory, const std::string& candidate,
                   const std::string& name) {
   if (!fs::path(directory).is_absolute()) fail("a package directory is not absolute", name);
