@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "zep00001/entries/expand.h"
 #include "zep00001/export.hpp"
 #include "zep00001/value.hpp"
 
@@ -58,8 +59,6 @@ class TClientDataSet;
 #define ZEP_PARAMETER_TYPE_Boolean_ByValue bool
 #define ZEP_PARAMETER_DECLARATION(kind, passing, name, pair) \
   , ZEP_PARAMETER_TYPE_##kind##_##passing name
-#define ZEP_DROP_FIRST(...) ZEP_DROP_FIRST_(__VA_ARGS__)
-#define ZEP_DROP_FIRST_(first, ...) __VA_ARGS__
 
 #if defined(__clang__)
 #pragma clang diagnostic push

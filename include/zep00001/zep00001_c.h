@@ -15,6 +15,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "zep00001/entries/expand.h"
+
 /* ZEP_CALL is the calling convention of every function here; ZEP_C_API
    marks them exported from the library and imported by its hosts. */
 #if defined(_WIN32)
@@ -109,10 +111,6 @@ enum { ZEP_TAG_STRING, ZEP_TAG_INTEGER, ZEP_TAG_DOUBLE, ZEP_TAG_BOOLEAN };
 #define ZEP_C_TYPE_Double double
 #define ZEP_C_TYPE_Boolean int
 #define ZEP_C_PARAMETER(kind, passing, name, pair) , ZEP_C_TYPE_##kind name
-#ifndef ZEP_DROP_FIRST
-#define ZEP_DROP_FIRST(...) ZEP_DROP_FIRST_(__VA_ARGS__)
-#define ZEP_DROP_FIRST_(first, ...) __VA_ARGS__
-#endif
 #define ZEP_BUILDER(builder, pairs, parameters) \
   ZEP_C_API zep_block* ZEP_CALL zep_##builder(ZEP_DROP_FIRST(parameters(ZEP_C_PARAMETER)));
 #include "zep00001/entries/builders.def"
