@@ -6,13 +6,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
+started=$(mktemp)
+trap 'rm -f "$started"' EXIT
 if cmake --workflow --preset asan; then exit 0; fi
 
 # A leak inside a package that was unloaded before the exit shows frames of
 # "<unknown module>": run the failed tests again with every library kept
 # mapped, so that the report names the code that allocated.
 testing=build-asan/Testing/Temporary
-if grep -q '<unknown module>' "$testing/LastTest.log" 2>/dev/null; then
+if [[ $testing/LastTestsFailed.log -nt $started ]] &&
+  grep -q '<unknown module>' "$testing/LastTest.log"; then
   echo "== the failed tests again, with dlclose kept from unmapping, for readable leak reports"
   c++ -shared -fPIC -O1 -o build-asan/keep_mapped.so tests/legs/keep_mapped.cpp
   failed=$(cut -d: -f2- "$testing/LastTestsFailed.log" | paste -sd: -)
