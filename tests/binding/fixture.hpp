@@ -14,10 +14,7 @@ class Binding : public ::testing::Test {
  protected:
   void SetUp() override {
     recording::reset();
-    for (const char* set : {"ImpFiscal", "ImpCheque", "Display", "Balanca", "Leitor", "Zep00000",
-                            "Zep00400", "Zep00500", "Tef00000", "Sat"}) {
-      setSlots(set, nullptr);
-    }
+    for (const std::string& set : setNames()) setSlots(set, nullptr);
   }
   void TearDown() override { SetUp(); }
 

@@ -44,8 +44,8 @@ TEST_F(DirectHost, BindsCallsAndUnbindsEverySet) {
   ASSERT_TRUE(FinalizaFuncoes_Zep00500());
   ASSERT_TRUE(FinalizaFuncoes_Tef00000());
   ASSERT_TRUE(FinalizaFuncoes_Sat());
-  for (const char* set : {"ImpFiscal", "ImpCheque", "Display", "Balanca", "Leitor", "Zep00000",
-                          "Zep00400", "Zep00500", "Tef00000", "Sat"}) {
+  ASSERT_EQ(setNames().size(), 10u);
+  for (const std::string& set : setNames()) {
     EXPECT_EQ(nullSlots(set), static_cast<int>(slotsOf(set).size())) << set;
   }
   for (const char* package : {"ZEP00101", "ZEP00700", "ZEP00600", "ZEP01300", "ZEP00800",

@@ -37,6 +37,18 @@ inline const std::vector<SlotRow>& slotsOf(const std::string& set) {
   return table.at(set);
 }
 
+// The ten sets in the host's order.
+inline const std::vector<std::string>& setNames() {
+  static const auto names = [] {
+    std::vector<std::string> sets;
+#define ZEP_SET_BEGIN(set) sets.push_back(#set);
+#define ZEP_ENTRY(name)
+#include "zep00001/entries/slots.def"
+    return sets;
+  }();
+  return names;
+}
+
 inline void setSlots(const std::string& set, void* value) {
   for (const SlotRow& row : slotsOf(set)) *row.slot = value;
 }
