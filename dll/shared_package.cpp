@@ -70,6 +70,10 @@ void* LoadBPL_FOS(const std::string& package) {
     try {
       loads[package].push_back(library);
     } catch (...) {
+      // The name's entry may have been made for this load alone: left empty,
+      // UnLoadBPL would take it for a load to release.
+      auto entry = loads.find(package);
+      if (entry != loads.end() && entry->second.empty()) loads.erase(entry);
       zep::platform::closeLibrary(library);
       throw;
     }
