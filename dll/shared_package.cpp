@@ -36,8 +36,10 @@ std::string quoted(const std::string& text) {
 // The directory of this library, found once: it stays where it is while it is
 // mapped, and finding it costs a walk of the whole path on every load.
 const std::string& ownDirectory() {
+  // The address of a function of this library alone: that of an exported one
+  // may be a program's PLT entry, which would place it in the program.
   static const std::string directory =
-      zep::platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS));
+      zep::platform::directoryOf(reinterpret_cast<const void*>(&quoted));
   return directory;
 }
 
