@@ -137,6 +137,24 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
   }
 }
 
+TEST(Arguments, ARelativePackagePathWithoutACurrentDirectoryIsToldNotThrown) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  const std::filesystem::path gone = std::filesystem::path(testing::TempDir()) / "zep-gone";
+  std::filesystem::create_directories(gone);
+  std::filesystem::current_path(gone);
+  std::error_code removed;
+  std::filesystem::remove(gone, removed);
+  if (removed) {
+    std::filesystem::current_path(before);
+    GTEST_SKIP() << "this platform keeps the current directory from being removed";
+  }
+  Outcome result;
+  EXPECT_NO_THROW(result = host({"check", "Sat", "--package-path", "."}));
+  std::filesystem::current_path(before);
+  EXPECT_EQ(result.status, zep::host::kUsageError);
+  EXPECT_THAT(result.err, StartsWith("zep-host: --package-path . cannot be made absolute: "));
+}
+
 TEST(Arguments, HelpNamesEverySet) {
   for (const char* asking : {"help", "--help", "-h"}) {
     Outcome result = host({asking});

@@ -6,6 +6,8 @@
 #include <deque>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <utility>
 
 #include "host/check.hpp"
 #include "host/sets.hpp"
@@ -124,7 +126,13 @@ std::vector<fs::path> directories(const CommandLine& line) {
     if (!fs::is_directory(directory, error)) {
       throw UsageError{"--package-path " + directory.string() + " is no directory"};
     }
-    absolute.push_back(fs::absolute(directory));
+    // A relative DIR needs the current directory, which may be gone.
+    fs::path made = fs::absolute(directory, error);
+    if (error) {
+      throw UsageError{"--package-path " + directory.string() +
+                       " cannot be made absolute: " + error.message()};
+    }
+    absolute.push_back(std::move(made));
   }
   return absolute;
 }
