@@ -87,6 +87,8 @@ CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& op
     set.unbind(model);
   } catch (const std::exception& failure) {
     report.notes.push_back("the unbind failed: " + causeChain(failure).front());
+  } catch (...) {
+    report.notes.push_back("the unbind failed: an exception that is no std::exception");
   }
   if (options.verifyUnload) verifyUnload(report);
   return report;

@@ -22,6 +22,9 @@ namespace simulated = zep::simulated;
 
 constexpr std::size_t kWidth = 100;
 
+// A shared package or driver of the host's own may raise anything.
+constexpr const char* kNoStdException = "an exception that is no std::exception";
+
 // A slot, cast to the simulated entry's signature of the same name; a
 // package that lacks the entry is a failure of the demo, not a crash.
 template <class Signature>
@@ -219,6 +222,10 @@ int demo(const Io& io, const std::string& packages) {
       } catch (const std::exception& failure) {
         printFailure(io.err, "binding " + std::string(set.name) + " failed", failure);
         status = 1;
+      } catch (...) {
+        // The cheque printer's bind passes on what is no std::exception.
+        io.err << "zep-host: binding " << set.name << " failed: " << kNoStdException << '\n';
+        status = 1;
       }
     }
     bindings.push_back(binding);
@@ -233,6 +240,9 @@ int demo(const Io& io, const std::string& packages) {
     } catch (const std::exception& failure) {
       printFailure(io.err, "the sale failed", failure);
       status = 1;
+    } catch (...) {
+      io.err << "zep-host: the sale failed: " << kNoStdException << '\n';
+      status = 1;
     }
   }
 
@@ -242,6 +252,10 @@ int demo(const Io& io, const std::string& packages) {
       binding.set->unbind(binding.model);
     } catch (const std::exception& failure) {
       printFailure(io.err, "unbinding " + std::string(binding.set->name) + " failed", failure);
+      status = 1;
+    } catch (...) {
+      io.err << "zep-host: unbinding " << binding.set->name << " failed: " << kNoStdException
+             << '\n';
       status = 1;
     }
     slots += binding.set->slots.size();
