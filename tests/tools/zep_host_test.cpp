@@ -138,6 +138,9 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
 }
 
 TEST(Arguments, ARelativePackagePathWithoutACurrentDirectoryIsToldNotThrown) {
+  if (std::filesystem::path::preferred_separator == '\\') {
+    GTEST_SKIP() << "Windows keeps a process's current directory from being removed";
+  }
   const std::filesystem::path before = std::filesystem::current_path();
   const std::filesystem::path gone = std::filesystem::path(testing::TempDir()) / "zep-gone";
   std::filesystem::create_directories(gone);
