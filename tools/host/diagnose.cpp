@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "host/sets.hpp"
 #include "platform/image.hpp"
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
@@ -15,11 +16,6 @@ namespace {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return lower(x) == lower(y); });
-}
-
 // Whether `a` and `b`, letter case aside, differ by exactly one insertion,
 // deletion, substitution or swap of neighbours.
 bool oneEditApart(std::string_view a, std::string_view b) {
@@ -28,7 +24,7 @@ bool oneEditApart(std::string_view a, std::string_view b) {
   std::size_t head = 0;
   while (head < a.size() && lower(a[head]) == lower(b[head])) ++head;
   if (head == a.size()) return a.size() != b.size();
-  auto sameFrom = [](std::string_view x, std::string_view y) { return sameIgnoringCase(x, y); };
+  auto sameFrom = [](std::string_view x, std::string_view y) { return sameLetters(x, y); };
   if (a.size() != b.size()) return sameFrom(a.substr(head), b.substr(head + 1));
   if (sameFrom(a.substr(head + 1), b.substr(head + 1))) return true;
   return head + 1 < a.size() && lower(a[head]) == lower(b[head + 1]) &&
@@ -77,10 +73,9 @@ std::vector<NearMiss> nearMisses(std::string_view entry, const std::vector<std::
   for (const char* how : {kLetterCase, kOneEdit, kDecorated}) {
     for (const std::string& exported : exports) {
       if (std::find(table.begin(), table.end(), exported) != table.end()) continue;
-      bool near = how == kLetterCase ? exported != entry && sameIgnoringCase(exported, entry)
-                  : how == kOneEdit
-                      ? !sameIgnoringCase(exported, entry) && oneEditApart(exported, entry)
-                      : decorates(exported, entry);
+      bool near = how == kLetterCase ? exported != entry && sameLetters(exported, entry)
+                  : how == kOneEdit ? !sameLetters(exported, entry) && oneEditApart(exported, entry)
+                                    : decorates(exported, entry);
       if (near) found.push_back({exported, how});
     }
   }

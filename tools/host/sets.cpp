@@ -53,13 +53,13 @@ std::vector<SlotSet> expandSets() {
   return sets;
 }
 
+}  // namespace
+
 bool sameLetters(std::string_view left, std::string_view right) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   return std::equal(left.begin(), left.end(), right.begin(), right.end(),
                     [&](char a, char b) { return lower(a) == lower(b); });
 }
-
-}  // namespace
 
 std::size_t SlotSet::boundSlots() const {
   return static_cast<std::size_t>(std::count_if(

@@ -50,6 +50,9 @@ const std::vector<SlotSet>& slotSets();
 // The set of that name in any letter case, or null.
 const SlotSet* findSet(std::string_view name);
 
+// Whether two names are the same but for the letter case of ASCII letters.
+bool sameLetters(std::string_view left, std::string_view right);
+
 // What the argument is called in messages and help: "model code", "use flag".
 std::string_view describe(Argument argument);
 
