@@ -24,11 +24,10 @@ bool oneEditApart(std::string_view a, std::string_view b) {
   std::size_t head = 0;
   while (head < a.size() && lower(a[head]) == lower(b[head])) ++head;
   if (head == a.size()) return a.size() != b.size();
-  auto sameFrom = [](std::string_view x, std::string_view y) { return sameLetters(x, y); };
-  if (a.size() != b.size()) return sameFrom(a.substr(head), b.substr(head + 1));
-  if (sameFrom(a.substr(head + 1), b.substr(head + 1))) return true;
+  if (a.size() != b.size()) return sameLetters(a.substr(head), b.substr(head + 1));
+  if (sameLetters(a.substr(head + 1), b.substr(head + 1))) return true;
   return head + 1 < a.size() && lower(a[head]) == lower(b[head + 1]) &&
-         lower(a[head + 1]) == lower(b[head]) && sameFrom(a.substr(head + 2), b.substr(head + 2));
+         lower(a[head + 1]) == lower(b[head]) && sameLetters(a.substr(head + 2), b.substr(head + 2));
 }
 
 // "@Unit@Entry" or "@Unit@Entry$qqrv": the entry as a Windows package
