@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/platform.hpp"
 
@@ -85,9 +86,10 @@ std::string packageFileName(const std::string& package) { return "lib" + package
 std::string directoryOf(const void* address) {
   Dl_info info{};
   if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
-  char* resolved = realpath(info.dli_fname, nullptr);
-  std::string path = resolved != nullptr ? resolved : info.dli_fname;
-  std::free(resolved);
+  // Owned at once: making the text can run out of memory.
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(info.dli_fname, nullptr),
+                                                       &std::free);
+  std::string path = resolved ? resolved.get() : info.dli_fname;
   std::string::size_type slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
