@@ -42,12 +42,7 @@ TEST_F(SharedPackageOutOfMemory, FailedLoadHoldsNothingForUnloadToRelease) {
     UnLoadBPL("Zep00400");
     EXPECT_FALSE(isMapped(path));
     // Loads of the name are counted as before.
-    LoadBPL_FOS("Zep00400");
-    LoadBPL_FOS("Zep00400");
-    UnLoadBPL("Zep00400");
-    EXPECT_TRUE(isMapped(path));
-    UnLoadBPL("Zep00400");
-    EXPECT_FALSE(isMapped(path));
+    expectLoadsCounted("Zep00400");
   }
   EXPECT_GT(allocations, 0) << "the shared package's allocations do not reach this operator new";
 }

@@ -81,13 +81,7 @@ TEST_F(SharedPackage, MissingDependencyIsNamed) {
 }
 
 TEST_F(SharedPackage, LoadsAreCountedPerName) {
-  const std::string path = packageFile("answering", "Zep00400");
-  LoadBPL_FOS("Zep00400");
-  LoadBPL_FOS("Zep00400");
-  UnLoadBPL("Zep00400");
-  EXPECT_TRUE(isMapped(path));
-  UnLoadBPL("Zep00400");
-  EXPECT_FALSE(isMapped(path));
+  expectLoadsCounted("Zep00400");
   UnLoadBPL("Zep00400");
   UnLoadBPL("");
   UnLoadBPL("never loaded");

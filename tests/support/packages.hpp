@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "slots.hpp"
 #include "test_platform.hpp"
 
 inline const std::string kPackages = ZEP_TEST_PACKAGES;
@@ -22,3 +23,15 @@ class PackagePathTest : public ::testing::Test {
     test_platform::setEnvironment("ZEP_PACKAGE_PATH", path);
   }
 };
+
+// Two loads of the answering package, then two unloads: the package stays
+// mapped until the second.
+inline void expectLoadsCounted(const std::string& package) {
+  const std::string path = packageFile("answering", package);
+  LoadBPL_FOS(package);
+  LoadBPL_FOS(package);
+  UnLoadBPL(package);
+  EXPECT_TRUE(isMapped(path)) << package;
+  UnLoadBPL(package);
+  EXPECT_FALSE(isMapped(path)) << package;
+}
