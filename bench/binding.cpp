@@ -2,7 +2,7 @@
 //   bind+unbind   InstanciaFuncoes_<Set>, then FinalizaFuncoes_<Set>, through
 //                 the real shared package and the tree's answering packages,
 //                 against dlopen of the same file, one dlsym per entry and
-//                 dlclose: for the fiscal set alone and for all ten sets
+//                 dlclose: for the fiscal set alone and for every set
 //   load+unload   the shared package's LoadBPL_FOS and UnLoadBPL alone,
 //                 against dlopen and dlclose alone: what of the difference
 //                 lies in the shared package rather than in the binding
@@ -23,17 +23,19 @@
 #include <string>
 #include <vector>
 
-#include "set_calls.hpp"
+#include "catalog/catalog.hpp"
 #include "slots.hpp"
 
 namespace {
 
-using set_calls::Model;
-using set_calls::SetCalls;
+using zep::catalog::Model;
+using SetCalls = zep::catalog::SlotSet;
 
-// A model per selected set whose package the answering directory holds.
+// A model per selected set whose package the answering directory holds; the
+// others take a use flag of 1 or nothing.
 const std::map<std::string, Model> kBundledModels{
     {"ImpFiscal", {1, ""}}, {"Display", {0, "1"}}, {"Balanca", {0, "4"}}, {"Leitor", {0, "1"}}};
+const Model kUnselected{1, ""};
 
 struct Bound {
   const SetCalls* calls;
@@ -44,16 +46,17 @@ struct Bound {
 };
 using Sets = std::vector<Bound>;
 
-// The named sets, or all ten for no name.
+// The named sets, or every set for no name.
 Sets setsNamed(const std::vector<std::string>& names) {
   Sets sets;
-  for (const SetCalls& calls : set_calls::all()) {
-    if (!names.empty() && std::find(names.begin(), names.end(), calls.set) == names.end()) continue;
-    auto bundled = kBundledModels.find(calls.set);
-    Bound set{&calls, bundled == kBundledModels.end() ? Model{} : bundled->second, {}, {}, {}};
-    set.package = set_calls::packageOf(calls.set, set.model);
+  for (const SetCalls& calls : zep::catalog::sets()) {
+    const std::string name(calls.name);
+    if (!names.empty() && std::find(names.begin(), names.end(), name) == names.end()) continue;
+    auto bundled = kBundledModels.find(name);
+    Bound set{&calls, bundled == kBundledModels.end() ? kUnselected : bundled->second, {}, {}, {}};
+    set.package = calls.package(set.model);
     set.file = packageFile("answering", set.package);
-    for (const SlotRow& row : slotsOf(calls.set)) set.entries.push_back(row.entry);
+    for (const SlotRow& row : slotsOf(name)) set.entries.push_back(row.entry);
     sets.push_back(std::move(set));
   }
   return sets;
@@ -154,10 +157,11 @@ std::vector<std::string> textCodes() {
 bool everySetBinds() {
   for (const Bound& set : setsNamed({})) {
     set.calls->bind(set.model);
-    const bool bound = *slotsOf(set.calls->set).front().slot != nullptr;
+    const bool bound = set.calls->boundSlots() != 0;
     set.calls->unbind(set.model);
     if (!bound) {
-      std::fprintf(stderr, "%s did not bind from %s\n", set.calls->set, set.file.c_str());
+      std::fprintf(stderr, "%s did not bind from %s\n", std::string(set.calls->name).c_str(),
+                   set.file.c_str());
       return false;
     }
   }
@@ -207,7 +211,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("bind+unbind/ImpFiscal", compare, fiscal, bindAndUnbind,
                                openLookUpAndClose)
       ->UseManualTime();
-  benchmark::RegisterBenchmark("bind+unbind/all ten sets", compare, allSets, bindAndUnbind,
+  benchmark::RegisterBenchmark("bind+unbind/every set", compare, allSets, bindAndUnbind,
                                openLookUpAndClose)
       ->UseManualTime();
   benchmark::RegisterBenchmark("load+unload/ImpFiscal", compare, fiscal, loadAndUnload,

@@ -44,7 +44,7 @@ function(zep_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} zep_test_support GTest::gtest GTest::gtest_main)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support ${PROJECT_SOURCE_DIR}/src)
   zep_test_path(packages ${ZEP_PACKAGES_DIR})
   target_compile_definitions(${name} PRIVATE "ZEP_TEST_PACKAGES=\"${packages}\""
     "ZEP_PACKAGE_PREFIX=\"${ZEP_PACKAGE_PREFIX}\"" "ZEP_PACKAGE_SUFFIX=\"${ZEP_PACKAGE_SUFFIX}\"")

@@ -59,9 +59,9 @@ std::string failureMessage(const std::string& package) {
 }
 
 bool bind(SlotSet& set, const Model& model) {
-  if (set.gate == Gate::PositiveUseFlag && model.code <= 0) return true;
+  if (set.departures.gate == Gate::PositiveUseFlag && model.code <= 0) return true;
   std::string package;
-  if (set.failure == Failure::TellOperator) {
+  if (set.departures.failure == Failure::TellOperator) {
     // Only the runtime's general exception is reported to the operator;
     // anything else passes to the caller, as does a failing Mensagem.
     try {
@@ -74,7 +74,7 @@ bool bind(SlotSet& set, const Model& model) {
   }
   try {
     package = packageName(set, model);
-    if (package.empty() && set.emptyName == EmptyName::NothingToBind) return true;
+    if (package.empty() && set.departures.emptyName == EmptyName::NothingToBind) return true;
     load(set, package);
   } catch (const std::exception&) {
     std::throw_with_nested(BindingFailure(failureMessage(package)));
@@ -87,7 +87,7 @@ bool bind(SlotSet& set, const Model& model) {
 
 bool unbind(SlotSet& set, const Model& model) {
   std::string package;
-  switch (set.unbind) {
+  switch (set.departures.unbind) {
     case Unbind::ClearThenSelect:
       ignoringFailures([&] { clear(set); });
       package = packageName(set, model);

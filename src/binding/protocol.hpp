@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "catalog/kinds.hpp"
+
 namespace zep::binding {
 
 // One row of an entry table: the exported name looked up, and its slot.
@@ -14,31 +16,27 @@ struct Entry {
 };
 
 // What the host passed to a bind or unbind: a model code or use flag, or a
-// text model code, or nothing.
+// text model code, or nothing. It points at the host's text rather than
+// copying it, so that a bind allocates nothing before its package is named.
 struct Model {
   std::int32_t code = 0;
   const std::string* text = nullptr;
 };
 
-// Where the sets depart from the common protocol.
-enum class Gate { Always, PositiveUseFlag };     // cheque printer: flag > 0
-enum class EmptyName { PassOn, NothingToBind };  // fiscal printer: bind nothing
-enum class Failure { Raise, TellOperator };      // cheque printer: Mensagem
-enum class Unbind {
-  ClearThenSelect,  // guarded clearing, then select and unload
-  SelectAndClear,   // reader: selection and clearing under one guard
-  Unguarded,        // service sets: no guard at all
-};
+// The words of the set rows.
+using catalog::Departures;
+using catalog::EmptyName;
+using catalog::Failure;
+using catalog::Gate;
+using catalog::Unbind;
 
+// One set's row of entries/sets.def, with its entry table.
 struct SlotSet {
   std::span<const Entry> entries;
   // The package: a fixed name, or the selection over the model.
   const char* fixedPackage;
   std::string (*select)(const Model& model);
-  Gate gate;
-  EmptyName emptyName;
-  Failure failure;
-  Unbind unbind;
+  Departures departures;
   // Written by the bind, read by its lookups, and by nothing else.
   void* moduleHandle = nullptr;
 };

@@ -1,4 +1,5 @@
-// The ten slot sets as data, and their bind and unbind operations.
+// The slot sets as data, each expanded from its row of entries/sets.def, and
+// their bind and unbind operations.
 #include "binding/protocol.hpp"
 #include "zep00001/zep00001.hpp"
 
@@ -13,54 +14,47 @@ namespace {
   ;
 #include "zep00001/entries/slots.def"
 
-// The fixed package names, <Set>Package.
-#define ZEP_FIXED_PACKAGE(set, package) constexpr char set##Package[] = package;
-#include "zep00001/entries/sets.def"
-
-std::string fiscalPrinter(const Model& model) { return RetNomeBpl_ImpFiscal(model.code); }
-std::string display(const Model& model) { return RetNomeBpl_Display(*model.text); }
-std::string scale(const Model& model) { return RetNomeBpl_Balanca(*model.text); }
-std::string reader(const Model& model) { return RetNomeBpl_Leitor(*model.text); }
-
 }  // namespace
 
-using enum Gate;
-using enum EmptyName;
-using enum Failure;
-using enum Unbind;
+// What the host passed, by argument kind.
+#define ZEP_PASS_ModelCode model.code
+#define ZEP_PASS_ModelText *model.text
+#define ZEP_PASS_UseFlag model.code
+#define ZEP_PASS_None
+#define ZEP_MODEL_ModelCode \
+  Model { modelCode }
+#define ZEP_MODEL_ModelText \
+  Model { 0, &modelCode }
+#define ZEP_MODEL_UseFlag \
+  Model { useFlag }
+#define ZEP_MODEL_None \
+  Model {}
 
-// clang-format off
-//       set       entries           fixed package     selection      gate             empty name     failure        unbind
-SlotSet ImpFiscal {ImpFiscalEntries, nullptr,          fiscalPrinter, Always,          NothingToBind, Raise,         ClearThenSelect};
-SlotSet ImpCheque {ImpChequeEntries, ImpChequePackage, nullptr,       PositiveUseFlag, PassOn,        TellOperator,  ClearThenSelect};
-SlotSet Display   {DisplayEntries,   nullptr,          display,       Always,          PassOn,        Raise,         ClearThenSelect};
-SlotSet Balanca   {BalancaEntries,   nullptr,          scale,         Always,          PassOn,        Raise,         ClearThenSelect};
-SlotSet Leitor    {LeitorEntries,    nullptr,          reader,        Always,          PassOn,        Raise,         SelectAndClear};
-SlotSet Zep00000  {Zep00000Entries,  Zep00000Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Zep00400  {Zep00400Entries,  Zep00400Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Zep00500  {Zep00500Entries,  Zep00500Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Tef00000  {Tef00000Entries,  Tef00000Package,  nullptr,       Always,          PassOn,        Raise,         Unguarded};
-SlotSet Sat       {SatEntries,       SatPackage,       nullptr,       Always,          PassOn,        Raise,         Unguarded};
-// clang-format on
+// A set's package: its selection over the bind's model, or its fixed name.
+#define ZEP_SELECTS(set, argument) \
+  [](const Model& model) { return RetNomeBpl_##set(ZEP_PASS_##argument); }
+#define ZEP_SELECTS_NONE(set, package) nullptr
+#define ZEP_NAMES_NONE(set, argument) nullptr
+#define ZEP_NAMES(set, package) package
+
+// The set descriptions, SlotSet <Set>.
+#define ZEP_SLOT_SET(set, bindArgument, unbindArgument, package, gate, emptyName, failure, unbind) \
+  SlotSet set{set##Entries,                                                                        \
+              ZEP_PACKAGE_CASE(package, set, bindArgument, ZEP_NAMES_NONE, ZEP_NAMES),             \
+              ZEP_PACKAGE_CASE(package, set, bindArgument, ZEP_SELECTS, ZEP_SELECTS_NONE),         \
+              {Gate::gate, EmptyName::emptyName, Failure::failure, Unbind::unbind}};
+#include "zep00001/entries/sets.def"
 
 }  // namespace zep::binding
 
-// What the host passed, by argument kind.
-#define ZEP_MODEL_ModelCode \
-  zep::binding::Model { modelCode }
-#define ZEP_MODEL_ModelText \
-  zep::binding::Model { 0, &modelCode }
-#define ZEP_MODEL_UseFlag \
-  zep::binding::Model { useFlag }
-#define ZEP_MODEL_None \
-  zep::binding::Model {}
-
-// The twenty operations, each one call of the protocol.
+// The operations, each one call of the protocol.
 #define ZEP_SET(set, bindArgument, unbindArgument)                              \
   bool InstanciaFuncoes_##set(ZEP_ARGUMENT_##bindArgument) {                    \
+    using zep::binding::Model;                                                  \
     return zep::binding::bind(zep::binding::set, ZEP_MODEL_##bindArgument);     \
   }                                                                             \
   bool FinalizaFuncoes_##set(ZEP_ARGUMENT_##unbindArgument) {                   \
+    using zep::binding::Model;                                                  \
     return zep::binding::unbind(zep::binding::set, ZEP_MODEL_##unbindArgument); \
   }
 #include "zep00001/entries/sets.def"

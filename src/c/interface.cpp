@@ -4,8 +4,9 @@
 #include <cstring>
 #include <exception>
 #include <new>
-#include <sstream>
+#include <vector>
 
+#include "catalog/catalog.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace zep::c {
@@ -21,21 +22,10 @@ thread_local LastError last;
 constexpr std::string_view kLost = "out of memory while recording the last error";
 
 // The failure's message, then each nested cause on a line of its own.
-void appendCauses(std::string& text, const std::exception& failure) {
-  try {
-    std::rethrow_if_nested(failure);
-  } catch (const std::exception& cause) {
-    text += '\n';
-    text += cause.what();
-    appendCauses(text, cause);
-  } catch (...) {
-    text += "\na cause that is no std::exception";
-  }
-}
-
 std::string withCauses(const std::exception& failure) {
-  std::string text = failure.what();
-  appendCauses(text, failure);
+  const std::vector<std::string> chain = catalog::causeChain(failure);
+  std::string text = chain.front();
+  for (std::size_t i = 1; i < chain.size(); ++i) text.append("\n").append(chain[i]);
   return text;
 }
 
@@ -118,12 +108,6 @@ void writeText(std::string_view text, char* out, std::size_t* size) {
   }
   throw BufferTooSmall("the text needs room for " + std::to_string(text.size() + 1) +
                        " bytes with its NUL, but the buffer has " + std::to_string(room));
-}
-
-std::string quoted(std::string_view text) {
-  std::ostringstream shown;
-  shown << Value(std::string(text));
-  return shown.str();
 }
 
 }  // namespace zep::c

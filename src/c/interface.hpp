@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "catalog/catalog.hpp"
 #include "zep00001/zep00001_c.h"
 
 namespace zep::c {
@@ -44,7 +45,7 @@ Fit putText(std::string_view text, char* out, std::size_t* size) noexcept;
 void writeText(std::string_view text, char* out, std::size_t* size);
 
 // A text of the caller's for a message: quoted, control bytes escaped.
-std::string quoted(std::string_view text);
+using catalog::quoted;
 
 // Runs `call`, giving its result and clearing the last error; when it
 // raises, records the last error and gives `failed(code)`. The cancellation

@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "packages.hpp"
-#include "set_calls.hpp"
 #include "slots.hpp"
 
 namespace {
 
-using set_calls::Model;
-using set_calls::SetCalls;
+using zep::catalog::Model;
+using SetCalls = zep::catalog::SlotSet;
 
 constexpr int kThreads = 5;
 constexpr int kRounds = 400;
@@ -66,7 +65,8 @@ int openDescriptors() {
 // One round of a set: bind, call through every slot, unbind. Gives what
 // went wrong, or nothing.
 std::string round(const SetCalls& calls, const Model& model) {
-  const std::string package = set_calls::packageOf(calls.set, model);
+  const std::string package = calls.package(model);
+  const std::string set(calls.name);
   const bool bundled =
       !package.empty() && std::filesystem::is_regular_file(packageFile("answering", package));
   try {
@@ -78,7 +78,7 @@ std::string round(const SetCalls& calls, const Model& model) {
       return std::string("wrong failure: ") + failure.what();
   }
   if (bundled) {
-    for (const SlotRow& row : slotsOf(calls.set)) {
+    for (const SlotRow& row : slotsOf(set)) {
       if (*row.slot == nullptr) return row.entry + " is null";
       const std::string reached = answer(*row.slot);
       if (reached != "answering/" + package + ":" + row.entry)
@@ -86,8 +86,7 @@ std::string round(const SetCalls& calls, const Model& model) {
     }
   }
   calls.unbind(model);
-  if (nullSlots(calls.set) != static_cast<int>(slotsOf(calls.set).size()))
-    return "a slot survived the unbind";
+  if (nullSlots(set) != static_cast<int>(slotsOf(set).size())) return "a slot survived the unbind";
   return {};
 }
 
@@ -104,14 +103,14 @@ TEST_F(Stress, ThreadsBindingTheirOwnSetsLeaveNothingMappedOrOpen) {
   for (int thread = 0; thread < kThreads; ++thread) {
     threads.emplace_back([&, thread] {
       std::vector<const SetCalls*> mine;
-      for (std::size_t set = thread; set < set_calls::all().size(); set += kThreads)
-        mine.push_back(&set_calls::all()[set]);
+      const auto sets = zep::catalog::sets();
+      for (std::size_t set = thread; set < sets.size(); set += kThreads) mine.push_back(&sets[set]);
       for (int r = 0; r < kRounds && std::chrono::steady_clock::now() < deadline; ++r) {
         for (const SetCalls* calls : mine) {
-          const auto& models = modelsOf(calls->set);
+          const auto& models = modelsOf(std::string(calls->name));
           std::string problem = round(*calls, models[r % models.size()]);
           if (!problem.empty())
-            problems[thread].push_back(std::string(calls->set) + ": " + problem);
+            problems[thread].push_back(std::string(calls->name) + ": " + problem);
         }
         ++roundsDone[thread];
       }

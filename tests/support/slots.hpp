@@ -1,11 +1,12 @@
 // What the tests share about slots and test packages: the slots of each set
-// as the slot list gives them, and what the test packages answer.
+// as the catalogue gives them, and what the test packages answer.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "catalog/catalog.hpp"
 #include "zep00001/zep00001.hpp"
 
 // Every entry of a test package answers "<directory>/<package>:<entry>".
@@ -25,25 +26,24 @@ struct SlotRow {
   void** slot;
 };
 
+// The set's slots in lookup order, as the catalogue has them.
 inline const std::vector<SlotRow>& slotsOf(const std::string& set) {
   static const auto table = [] {
     std::map<std::string, std::vector<SlotRow>> rows;
-    std::string current;
-#define ZEP_SET_BEGIN(set) current = #set;
-#define ZEP_ENTRY_AS(slot, name) rows[current].push_back({name, &::slot});
-#include "zep00001/entries/slots.def"
+    for (const zep::catalog::SlotSet& each : zep::catalog::sets()) {
+      for (const zep::catalog::Slot& slot : each.slots)
+        rows[std::string(each.name)].push_back({std::string(slot.entry), slot.address});
+    }
     return rows;
   }();
   return table.at(set);
 }
 
-// The ten sets in the host's order.
+// Every set in the host's order.
 inline const std::vector<std::string>& setNames() {
   static const auto names = [] {
     std::vector<std::string> sets;
-#define ZEP_SET_BEGIN(set) sets.push_back(#set);
-#define ZEP_ENTRY(name)
-#include "zep00001/entries/slots.def"
+    for (const zep::catalog::SlotSet& set : zep::catalog::sets()) sets.emplace_back(set.name);
     return sets;
   }();
   return names;

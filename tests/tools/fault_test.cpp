@@ -9,7 +9,6 @@
 
 #include "../binding/recording.hpp"
 #include "host/commands.hpp"
-#include "host/sets.hpp"
 
 namespace {
 

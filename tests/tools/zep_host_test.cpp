@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "catalog/catalog.hpp"
 #include "host/commands.hpp"
-#include "host/sets.hpp"
 #include "packages.hpp"
 
 namespace {
@@ -35,7 +35,7 @@ std::string emptyDirectory() {
 }
 
 void expectEverySlotNull() {
-  for (const zep::host::SlotSet& set : zep::host::slotSets()) {
+  for (const zep::catalog::SlotSet& set : zep::catalog::sets()) {
     EXPECT_EQ(set.boundSlots(), 0u) << set.name;
   }
 }
@@ -162,7 +162,7 @@ TEST(Arguments, HelpNamesEverySet) {
   for (const char* asking : {"help", "--help", "-h"}) {
     Outcome result = host({asking});
     EXPECT_EQ(result.status, 0);
-    for (const zep::host::SlotSet& set : zep::host::slotSets()) {
+    for (const zep::catalog::SlotSet& set : zep::catalog::sets()) {
       EXPECT_THAT(result.out, HasSubstr("\n  " + std::string(set.name) + " ")) << asking;
     }
   }

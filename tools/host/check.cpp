@@ -9,16 +9,8 @@
 namespace zep::host {
 namespace {
 
-void collect(const std::exception& failure, std::vector<std::string>& chain) {
-  chain.push_back(failure.what());
-  try {
-    std::rethrow_if_nested(failure);
-  } catch (const std::exception& cause) {
-    collect(cause, chain);
-  } catch (...) {
-    chain.push_back("an exception that is no std::exception");
-  }
-}
+using catalog::causeChain;
+using catalog::showModel;
 
 // A message of several lines, each further line indented under the first.
 void printIndented(std::ostream& out, const std::string& lead, const std::string& text) {
@@ -31,12 +23,6 @@ void printIndented(std::ostream& out, const std::string& lead, const std::string
 }
 
 }  // namespace
-
-std::vector<std::string> causeChain(const std::exception& failure) {
-  std::vector<std::string> chain;
-  collect(failure, chain);
-  return chain;
-}
 
 std::size_t CheckReport::boundEntries() const {
   return static_cast<std::size_t>(
@@ -53,15 +39,15 @@ CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& op
   report.set = &set;
   report.model = model;
   report.package = set.package(model);
-  const std::string shown = showModel(set.bindArgument, model);
+  const std::string shown = showModel(set.bind.argument, model);
   // The two binds that load nothing return true all the same; say why
   // rather than report a package without entries.
-  if (set.bindArgument == Argument::ModelCode && report.package.empty()) {
+  if (set.departures.emptyName == catalog::EmptyName::NothingToBind && report.package.empty()) {
     report.notes.push_back("model code " + shown +
                            " selects no package, so the bind loads nothing");
     return report;
   }
-  if (set.bindArgument == Argument::UseFlag && model.code <= 0) {
+  if (set.departures.gate == catalog::Gate::PositiveUseFlag && model.code <= 0) {
     report.notes.push_back("use flag " + shown + " binds nothing: the set binds only above 0");
     return report;
   }
@@ -78,7 +64,7 @@ CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& op
     report.notes.push_back("model code " + shown + " selects no package");
   }
   if (report.bindReturned && report.boundEntries() == 0) {
-    report.notes.push_back(set.bindArgument == Argument::UseFlag
+    report.notes.push_back(set.departures.failure == catalog::Failure::TellOperator
                                ? "no entry bound: this set tells a failed load to the operator "
                                  "(the operator message on standard error) instead of raising"
                                : "no entry bound: the package exports none of the set's entries");
@@ -97,9 +83,9 @@ CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& op
 void printReport(const CheckReport& report, std::ostream& out) {
   const SlotSet& set = *report.set;
   out << "check " << set.name;
-  if (set.bindArgument != Argument::None) {
-    out << ", " << (set.bindArgument == Argument::UseFlag ? "use flag " : "model code ")
-        << showModel(set.bindArgument, report.model);
+  if (set.bind.argument != Argument::None) {
+    out << ", " << catalog::argumentName(set.bind.argument) << ' '
+        << showModel(set.bind.argument, report.model);
   }
   out << ": package " << (report.package.empty() ? "(none)" : report.package) << '\n';
   if (!report.failure.empty()) {

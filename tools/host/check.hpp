@@ -8,10 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "host/sets.hpp"
+#include "catalog/catalog.hpp"
 #include "platform/image.hpp"
 
 namespace zep::host {
+
+using catalog::Argument;
+using catalog::Model;
+using catalog::Slot;
+using catalog::SlotSet;
 
 // How an export comes close to a missing entry.
 inline constexpr const char* kLetterCase = "another letter case";
@@ -82,8 +87,5 @@ CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& op
 void printReport(const CheckReport& report, std::ostream& out);
 // The same findings as one JSON document, for driver authors' own CI.
 void printJson(const CheckReport& report, std::ostream& out);
-
-// The messages of an exception and of every exception nested in it.
-std::vector<std::string> causeChain(const std::exception& failure);
 
 }  // namespace zep::host

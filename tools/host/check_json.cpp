@@ -11,7 +11,7 @@ void printJson(const CheckReport& report, std::ostream& out) {
   const SlotSet& set = *report.set;
   json document;
   document["set"] = set.name;
-  switch (set.bindArgument) {
+  switch (set.bind.argument) {
     case Argument::None:
       document["model"] = nullptr;
       break;

@@ -10,12 +10,14 @@
 #include <utility>
 
 #include "host/check.hpp"
-#include "host/sets.hpp"
 
 namespace zep::host {
 namespace {
 
 namespace fs = std::filesystem;
+
+using catalog::readModel;
+using catalog::showModel;
 
 // A command line that cannot be run; what() says why.
 struct UsageError {
@@ -62,16 +64,23 @@ CommandLine parse(const std::vector<std::string>& arguments) {
 
 std::string setNames() {
   std::string names;
-  for (const SlotSet& set : slotSets())
+  for (const SlotSet& set : catalog::sets())
     names += (names.empty() ? "" : ", ") + std::string(set.name);
   return names;
 }
 
 const SlotSet& setNamed(const std::string& name) {
-  const SlotSet* set = findSet(name);
+  const SlotSet* set = catalog::findSet(name);
   if (set == nullptr)
-    throw UsageError{"no set is called \"" + name + "\"; the sets are " + setNames()};
+    throw UsageError{"no set is called " + catalog::quoted(name) + "; the sets are " + setNames()};
   return *set;
+}
+
+// What the argument is, for messages and help: "model code (a text)".
+std::string describe(Argument argument) {
+  if (argument == Argument::None) return "nothing";
+  return std::string(catalog::argumentName(argument)) +
+         (argument == Argument::ModelText ? " (a text)" : " (a 32-bit integer)");
 }
 
 // `form` is the command's usage, for the message.
@@ -94,8 +103,8 @@ void refuseCheckOptions(const CommandLine& line) {
 Model modelFor(const SlotSet& set, Argument argument, const std::string& text) {
   std::optional<Model> model = readModel(argument, text);
   if (!model) {
-    throw UsageError{std::string(set.name) + " takes a " + std::string(describe(argument)) +
-                     ", not \"" + text + "\""};
+    throw UsageError{std::string(set.name) + " takes a " + describe(argument) + ", not " +
+                     catalog::quoted(text)};
   }
   return *model;
 }
@@ -103,7 +112,7 @@ Model modelFor(const SlotSet& set, Argument argument, const std::string& text) {
 // The MODEL word of select and check, by what the set takes.
 Model modelOf(const SlotSet& set, const CommandLine& line) {
   const bool given = line.words.size() > 1;
-  switch (set.bindArgument) {
+  switch (set.bind.argument) {
     case Argument::None:
       if (given) throw UsageError{std::string(set.name) + " takes no model code"};
       return {};
@@ -112,11 +121,10 @@ Model modelOf(const SlotSet& set, const CommandLine& line) {
     case Argument::ModelCode:
     case Argument::ModelText:
       if (!given)
-        throw UsageError{std::string(set.name) + " needs a " +
-                         std::string(describe(set.bindArgument))};
+        throw UsageError{std::string(set.name) + " needs a " + describe(set.bind.argument)};
       break;
   }
-  return modelFor(set, set.bindArgument, line.words[1]);
+  return modelFor(set, set.bind.argument, line.words[1]);
 }
 
 std::vector<fs::path> directories(const CommandLine& line) {
@@ -142,7 +150,7 @@ int select(const CommandLine& line, const Io& io) {
   refuseCheckOptions(line);
   expectWords(line, 1, 2, "SET [MODEL]");
   const SlotSet& set = setNamed(line.words[0]);
-  if (set.select == nullptr) {
+  if (!set.selects()) {
     if (line.words.size() > 1) {
       throw UsageError{std::string(set.name) + " always loads " + std::string(set.fixedPackage) +
                        " and selects by no model code"};
@@ -153,7 +161,7 @@ int select(const CommandLine& line, const Io& io) {
   const Model model = modelOf(set, line);
   const std::string package = set.select(model);
   if (package.empty()) {
-    io.err << "zep-host: model code " << showModel(set.bindArgument, model)
+    io.err << "zep-host: model code " << showModel(set.bind.argument, model)
            << " selects no package for " << set.name << '\n';
     return 1;
   }
@@ -197,7 +205,7 @@ void help(std::ostream& out) {
          "\n"
          "commands:\n"
          "  demo [--package-path DIR]\n"
-         "      bind all ten sets against the simulated packages, run one sale through the\n"
+         "      bind every set against the simulated packages, run one sale through the\n"
          "      fiscal printer, scale and display, and unbind every set again\n"
          "  check SET [MODEL] [--package-path DIR] [--unload] [--json]\n"
          "      bind SET and list every entry of its table as bound or missing, with the\n"
@@ -216,21 +224,17 @@ void help(std::ostream& out) {
          "                     of ZEP_PACKAGE_PATH; give it again for more directories\n"
          "\n"
          "SET, in any letter case, and its MODEL:\n";
-  for (const SlotSet& set : slotSets()) {
+  for (const SlotSet& set : catalog::sets()) {
     std::string name(set.name);
-    out << "  " << name << std::string(11 - name.size(), ' ');
-    switch (set.bindArgument) {
-      case Argument::None:
-        out << "none; package " << set.fixedPackage;
-        break;
-      case Argument::UseFlag:
-        out << describe(set.bindArgument) << ", 1 when left out; binds only above 0; package "
-            << set.fixedPackage;
-        break;
-      case Argument::ModelCode:
-      case Argument::ModelText:
-        out << describe(set.bindArgument) << " that selects the package";
-        break;
+    out << "  " << name << std::string(name.size() < 11 ? 11 - name.size() : 1, ' ');
+    const Argument argument = set.bind.argument;
+    out << (argument == Argument::None ? "none" : describe(argument));
+    if (argument == Argument::UseFlag) out << ", 1 when left out";
+    if (set.departures.gate == catalog::Gate::PositiveUseFlag) out << "; binds only above 0";
+    if (set.selects()) {
+      out << " that selects the package";
+    } else {
+      out << "; package " << set.fixedPackage;
     }
     out << '\n';
   }

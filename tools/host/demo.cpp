@@ -10,7 +10,6 @@
 #include "fiscal_printer.hpp"
 #include "host/check.hpp"
 #include "host/commands.hpp"
-#include "host/sets.hpp"
 #include "money.hpp"
 #include "scale.hpp"
 #include "zep00001/zep00001.hpp"
@@ -19,6 +18,8 @@ namespace zep::host {
 namespace {
 
 namespace simulated = zep::simulated;
+
+using catalog::showModel;
 
 constexpr std::size_t kWidth = 100;
 
@@ -55,8 +56,8 @@ bool bundled(const std::string& package) {
 // The first model code that selects a bundled package ("1" for the display,
 // "4" for the scale, whose first codes select "X"); a use flag of 1.
 std::optional<Model> demoModel(const SlotSet& set) {
-  if (set.bindArgument == Argument::None) return Model{};
-  if (set.bindArgument == Argument::UseFlag) return Model{1, {}};
+  if (set.bind.argument == Argument::None) return Model{};
+  if (set.bind.argument == Argument::UseFlag) return Model{1, {}};
   for (std::int32_t code = 1; code < 100; ++code) {
     const Model model{code, std::to_string(code)};
     if (bundled(set.package(model))) return model;
@@ -70,7 +71,7 @@ void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool wi
     const SlotSet& set = *binding.set;
     std::ostringstream row;
     row << "  " << std::left << std::setw(11) << set.name << std::setw(7)
-        << (set.bindArgument == Argument::None ? "-" : showModel(set.bindArgument, binding.model))
+        << (set.bind.argument == Argument::None ? "-" : showModel(set.bind.argument, binding.model))
         << std::setw(10) << binding.package << std::right << std::setw(3) << set.boundSlots()
         << " of " << std::setw(3) << set.slots.size() << "  ";
     std::string line = row.str();
@@ -96,7 +97,7 @@ void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool wi
 }
 
 void printFailure(std::ostream& err, const std::string& what, const std::exception& failure) {
-  std::vector<std::string> chain = causeChain(failure);
+  std::vector<std::string> chain = catalog::causeChain(failure);
   err << "zep-host: " << what << ": " << chain.front() << '\n';
   for (std::size_t i = 1; i < chain.size(); ++i) err << "  because: " << chain[i] << '\n';
 }
@@ -213,7 +214,7 @@ int demo(const Io& io, const std::string& packages) {
 
   std::vector<Binding> bindings;
   int status = 0;
-  for (const SlotSet& set : slotSets()) {
+  for (const SlotSet& set : catalog::sets()) {
     std::optional<Model> model = demoModel(set);
     Binding binding{&set, model.value_or(Model{}), model ? set.package(*model) : "(none)"};
     if (model) {

@@ -6,13 +6,14 @@
 #include <cstdlib>
 #include <memory>
 
-#include "host/sets.hpp"
 #include "platform/image.hpp"
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::host {
 namespace {
+
+using catalog::sameLetters;
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -27,7 +28,8 @@ bool oneEditApart(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return sameLetters(a.substr(head), b.substr(head + 1));
   if (sameLetters(a.substr(head + 1), b.substr(head + 1))) return true;
   return head + 1 < a.size() && lower(a[head]) == lower(b[head + 1]) &&
-         lower(a[head + 1]) == lower(b[head]) && sameLetters(a.substr(head + 2), b.substr(head + 2));
+         lower(a[head + 1]) == lower(b[head]) &&
+         sameLetters(a.substr(head + 2), b.substr(head + 2));
 }
 
 // "@Unit@Entry" or "@Unit@Entry$qqrv": the entry as a Windows package
@@ -56,7 +58,7 @@ std::string listed(const std::vector<std::string>& names) {
 // The names every set's slots bear: under a host that links the module
 // directly, these stand in the global scope.
 bool isSlotName(std::string_view name) {
-  for (const SlotSet& set : slotSets()) {
+  for (const SlotSet& set : catalog::sets()) {
     for (const Slot& slot : set.slots) {
       if (slot.name == name) return true;
     }
