@@ -20,6 +20,22 @@ function(zep_export_only target template)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()
 
+# The sets with a fixed package, read from the set list: `out` becomes a list
+# of Set=Package pairs, in the list's order. The build is configured again
+# when the list changes.
+function(zep_fixed_packages out)
+  set(list ${PROJECT_SOURCE_DIR}/include/zep00001/entries/sets.def)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
+  file(STRINGS ${list} rows REGEX "^ZEP_SLOT_SET\\(")
+  set(pairs "")
+  foreach(row IN LISTS rows)
+    if(row MATCHES "^ZEP_SLOT_SET\\( *([A-Za-z0-9_]+) *,.*, *Fixed\\(\"([^\"]+)\"\\)")
+      list(APPEND pairs "${CMAKE_MATCH_1}=${CMAKE_MATCH_2}")
+    endif()
+  endforeach()
+  set(${out} ${pairs} PARENT_SCOPE)
+endfunction()
+
 # The file of a driver package: lib<name>.so, or <name>.bpl on Windows.
 if(WIN32)
   set(ZEP_PACKAGE_PREFIX "")
