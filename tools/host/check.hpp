@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/sets.hpp"
-#include "platform/image.hpp"
+#include "inspect/image.hpp"
 
 namespace zep::host {
 
@@ -62,7 +62,7 @@ struct CheckReport {
   std::vector<EntryFinding> entries;
   // The package's file as loaded, and what it says of itself.
   std::string file;
-  std::optional<platform::Image> image;
+  std::optional<inspect::Image> image;
   std::vector<Warning> warnings;
   std::optional<UnloadFinding> unload;
   // What the reader should know beyond the entries: why nothing was bound,
