@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "package_search.hpp"
-#include "platform/explain.hpp"
+#include "inspect/explain.hpp"
 #include "platform/platform.hpp"
 #include "zep00001/zep00001.hpp"
 
@@ -63,7 +63,7 @@ void* LoadBPL_FOS(const std::string& package) {
       continue;
     }
     std::string reason;
-    zep::platform::Library library = zep::platform::openCheckedLibrary(path, reason);
+    zep::platform::Library library = zep::inspect::openCheckedLibrary(path, reason);
     if (library == nullptr) {
       throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " + path +
                                ": " + reason);

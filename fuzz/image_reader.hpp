@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/explain.hpp"
-#include "platform/image.hpp"
+#include "inspect/explain.hpp"
+#include "inspect/image.hpp"
 
-inline void checkImage(const zep::platform::Image& image, std::span<const std::uint8_t> bytes) {
+inline void checkImage(const zep::inspect::Image& image, std::span<const std::uint8_t> bytes) {
   for (const auto* names : {&image.exports, &image.uniqueSymbols, &image.selfCallsByName}) {
     if (std::adjacent_find(names->begin(), names->end(), std::greater_equal<>()) != names->end()) {
       std::fprintf(stderr, "a name list is not sorted and unique\n");
@@ -23,5 +23,5 @@ inline void checkImage(const zep::platform::Image& image, std::span<const std::u
     std::fprintf(stderr, "a file cut short is not reported damaged\n");
     std::abort();
   }
-  zep::platform::explainImage(image, bytes);
+  zep::inspect::explainImage(image, bytes);
 }

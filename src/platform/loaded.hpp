@@ -1,6 +1,6 @@
-// What the diagnostics ask the loader about libraries already loaded: which
-// file a package was loaded from, and whether a file is still mapped after
-// its last unload.
+// What the diagnostics ask the loader about libraries: which file a package
+// was loaded from, whether a file is still mapped after its last unload, and
+// whether a library's dependency can be found.
 #pragma once
 
 #include <string>
@@ -13,5 +13,10 @@ std::string loadedLibraryPath(const std::string& fileName);
 
 // Whether the library at `path` is mapped in this process; never loads it.
 bool isLoaded(const std::string& path);
+
+// Whether the loader would find the dependency `library` of a library in
+// `directory`, as it searches for a package's dependencies; runs no code of
+// it.
+bool dependencyReachable(const std::string& library, const std::string& directory);
 
 }  // namespace zep::platform

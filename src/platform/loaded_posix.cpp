@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/loaded.hpp"
+#include "platform/platform.hpp"
 
 namespace zep::platform {
 namespace {
@@ -34,6 +35,12 @@ bool isLoaded(const std::string& path) {
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
   if (library != nullptr) dlclose(library);
   return library != nullptr;
+}
+
+// glibc names a missing dependency in its own reason; this answers for one
+// already loaded or lying beside the library.
+bool dependencyReachable(const std::string& library, const std::string& directory) {
+  return isLoaded(library) || isRegularFile(directory + '/' + library);
 }
 
 }  // namespace zep::platform

@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <cstring>
+
 #include "platform/loaded.hpp"
+#include "platform/platform.hpp"
 #include "platform/windows.hpp"
 
 namespace zep::platform {
@@ -13,6 +16,22 @@ std::string loadedLibraryPath(const std::string& fileName) {
 
 bool isLoaded(const std::string& path) {
   return !path.empty() && GetModuleHandleW(windows::widen(path).c_str()) != nullptr;
+}
+
+bool dependencyReachable(const std::string& library, const std::string& directory) {
+  // API sets are names the system resolves itself, not files.
+  if (_strnicmp(library.c_str(), "api-ms-", 7) == 0 ||
+      _strnicmp(library.c_str(), "ext-ms-", 7) == 0)
+    return true;
+  std::wstring name = windows::widen(library);
+  if (GetModuleHandleW(name.c_str()) != nullptr) return true;
+  if (isRegularFile(directory + '\\' + library)) return true;
+  // As data only: nothing of it runs, and its own dependencies are not sought.
+  HMODULE found = LoadLibraryExW(name.c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  if (found == nullptr) return false;
+  FreeLibrary(found);
+  return true;
 }
 
 }  // namespace zep::platform

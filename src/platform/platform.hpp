@@ -54,6 +54,13 @@ bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::u
 bool isAbsolutePath(const std::string& path);
 std::optional<std::string> environment(const char* name);
 
+// Whether the loader takes PE images (Windows) rather than ELF objects.
+inline constexpr bool kLoaderTakesPe =
+#if defined(_WIN32)
+    true;
+#else
+    false;
+#endif
 inline constexpr char kPathListSeparator =
 #if defined(_WIN32)
     ';';

@@ -6,10 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
-#include "platform/image.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::platform {
@@ -99,55 +97,6 @@ std::string directoryPart(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator);
 }
 
-// Whether the loader would find `library` for a package in `directory`.
-bool isReachable(const std::string& library, const std::string& directory) {
-  // API sets are names the system resolves itself, not files.
-  if (_strnicmp(library.c_str(), "api-ms-", 7) == 0 ||
-      _strnicmp(library.c_str(), "ext-ms-", 7) == 0)
-    return true;
-  std::wstring name = widen(library);
-  if (GetModuleHandleW(name.c_str()) != nullptr) return true;
-  if (isRegularFile(directory + '\\' + library)) return true;
-  HMODULE found = LoadLibraryExW(name.c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  if (found == nullptr) return false;
-  FreeLibrary(found);
-  return true;
-}
-
-// "The specified module could not be found" for a file that is there means
-// one of its dependencies is not; say which, as the ELF loader does. The
-// import table is read from the file by the bounds-checked reader, and a
-// dependency found beside the package is followed, since what it lacks
-// fails the package's load as well.
-void collectMissing(const std::string& path, std::vector<std::string>& visited,
-                    std::string& missing) {
-  std::vector<std::uint8_t> bytes;
-  std::string unreadable;
-  if (visited.size() > 64 || !readFile(path, bytes, unreadable)) return;
-  visited.push_back(path);
-  const std::string directory = directoryPart(path);
-  for (const std::string& library : readPe(bytes).needed) {
-    if (!isReachable(library, directory)) {
-      missing += missing.empty() ? "" : ", ";
-      missing += library;
-      continue;
-    }
-    const std::string beside = directory + '\\' + library;
-    if (isRegularFile(beside) &&
-        std::find(visited.begin(), visited.end(), beside) == visited.end()) {
-      collectMissing(beside, visited, missing);
-    }
-  }
-}
-
-std::string missingDependencies(const std::string& path) {
-  std::vector<std::string> visited;
-  std::string missing;
-  collectMissing(path, visited, missing);
-  return missing;
-}
-
 }  // namespace
 
 Library openLibrary(const std::string& path, std::string& reason) {
@@ -163,13 +112,7 @@ Library openLibrary(const std::string& path, std::string& reason) {
     library = LoadLibraryExW(wide.c_str(), nullptr, kPackageSearch);
     error = GetLastError();
   }
-  if (library == nullptr) {
-    reason = systemMessage(error);
-    if (error == ERROR_MOD_NOT_FOUND && isRegularFile(path)) {
-      std::string missing = missingDependencies(path);
-      if (!missing.empty()) reason += "; it needs " + missing + ", which the loader cannot find";
-    }
-  }
+  if (library == nullptr) reason = systemMessage(error);
   return library;
 }
 

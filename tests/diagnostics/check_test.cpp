@@ -63,7 +63,7 @@ TEST(CheckDiagnostics, NamesWhatAPackageFileIsBuiltFor) {
   int status = zep::host::run({"check", "ImpFiscal", "1", "--package-path", directory.string()},
                               {out, err, {}});
   EXPECT_EQ(status, 2);
-  bool windows = zep::platform::processTarget().format == zep::platform::ImageFormat::Pe;
+  bool windows = zep::inspect::processTarget().format == zep::inspect::ImageFormat::Pe;
   EXPECT_THAT(out.str(), HasSubstr(windows ? "is a 32-bit x86 DLL; this process is 64-bit x86-64"
                                            : "is a Windows DLL (32-bit x86), not an ELF shared "
                                              "library"));

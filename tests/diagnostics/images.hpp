@@ -10,19 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "platform/image.hpp"
+#include "inspect/image.hpp"
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using zep::platform::Image;
-using zep::platform::ImageFormat;
-using zep::platform::ImageKind;
-using zep::platform::readImage;
+using zep::inspect::Image;
+using zep::inspect::ImageFormat;
+using zep::inspect::ImageKind;
+using zep::inspect::readImage;
 
 inline std::vector<std::uint8_t> fileBytes(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   std::string error;
-  if (!zep::platform::readFile(path, bytes, error)) ADD_FAILURE() << path << ": " << error;
+  if (!zep::inspect::readFile(path, bytes, error)) ADD_FAILURE() << path << ": " << error;
   return bytes;
 }
 

@@ -56,7 +56,7 @@ TEST_F(LoadFailure, AnotherMachineOrWordSizeIsNamedFromTheHeader) {
   std::string error = errorFor("ZEP00200", bytes);
   EXPECT_HAS(error, "\"ZEP00200\"");
   EXPECT_HAS(error, directory_ + "/libZEP00200.so: is a 64-bit AArch64 library; this process is " +
-                        zep::platform::describeTarget(zep::platform::processTarget()) +
+                        zep::inspect::describeTarget(zep::inspect::processTarget()) +
                         " (the loader says: ");
 
   usePath(kPackages + "/foreign");
@@ -86,8 +86,8 @@ TEST_F(LoadFailure, AFileThatIsNoLibraryIsSaidWhatItIs) {
 TEST_F(LoadFailure, AProgramOrObjectIsNoSharedLibrary) {
   // This test program is a position-independent executable, as Debian builds them.
   std::vector<std::uint8_t> program = fileBytes("/proc/self/exe");
-  if (zep::platform::readImage(program).kind ==
-      zep::platform::ImageKind::PositionIndependentExecutable) {
+  if (zep::inspect::readImage(program).kind ==
+      zep::inspect::ImageKind::PositionIndependentExecutable) {
     EXPECT_HAS(errorFor("ZEP00304", program),
                "is a position-independent program, not a shared library");
   }

@@ -26,7 +26,7 @@ TEST(ElfReader, TellsTheLinkingThatMakesAPackageMisbehave) {
 TEST(ElfReader, ReadsA32BitPackage) {
   Image image = readImage(seed("elf_reader/x86_32"));
   EXPECT_EQ(image.target.bits, 32u);
-  EXPECT_EQ(zep::platform::describeTarget(image.target), "32-bit x86");
+  EXPECT_EQ(zep::inspect::describeTarget(image.target), "32-bit x86");
   EXPECT_THAT(image.exports, ElementsAre("StartImpFiscal"));
   EXPECT_EQ(image.defect, "");
 }
@@ -37,12 +37,12 @@ TEST(PeReader, ReadsExportsImportsAndMachine) {
   EXPECT_EQ(image.defect, "");
   EXPECT_EQ(image.target.format, ImageFormat::Pe);
   EXPECT_EQ(image.kind, ImageKind::SharedLibrary);
-  EXPECT_EQ(zep::platform::describeTarget(image.target), "64-bit x86-64");
+  EXPECT_EQ(zep::inspect::describeTarget(image.target), "64-bit x86-64");
   EXPECT_THAT(image.exports, ElementsAre("@Zep00001@StartImpFiscal", "StartImpFiscal"));
   EXPECT_THAT(image.needed, ElementsAre("KERNEL32.dll", "zep_absent.dll"));
 
   Image old = readImage(peImage(0x014c, 32, {"Start"}, {}));
-  EXPECT_EQ(zep::platform::describeTarget(old.target), "32-bit x86");
+  EXPECT_EQ(zep::inspect::describeTarget(old.target), "32-bit x86");
   EXPECT_THAT(old.exports, ElementsAre("Start"));
 }
 
@@ -52,7 +52,7 @@ TEST(PeReader, ReadsARealDll) {
       readImage(fileBytes(ZEP_SOURCE_DIR "/fuzz/corpus/pe_reader/two_exports_x86_64.dll"));
   EXPECT_EQ(image.defect, "");
   EXPECT_EQ(image.kind, ImageKind::SharedLibrary);
-  EXPECT_EQ(zep::platform::describeTarget(image.target), "64-bit x86-64");
+  EXPECT_EQ(zep::inspect::describeTarget(image.target), "64-bit x86-64");
   EXPECT_THAT(image.exports, ElementsAre("StartImpFiscal", "imprimeMesasAbertas"));
   EXPECT_THAT(image.needed, ElementsAre("KERNEL32.dll", "msvcrt.dll"));
 }
@@ -66,7 +66,7 @@ TEST(ImageHeaders, FromTheFirstPageGiveTheSizeOfTheWholeReading) {
     const std::vector<std::uint8_t> file = seed(name);
     const Image whole = readImage(file);
     const Image headers =
-        readImage(std::span(file).first(4096), zep::platform::ImageDepth::Headers);
+        readImage(std::span(file).first(4096), zep::inspect::ImageDepth::Headers);
     EXPECT_NE(whole.sizeNeeded, 0u) << name;
     EXPECT_EQ(headers.sizeNeeded, whole.sizeNeeded) << name;
     EXPECT_EQ(headers.target, whole.target) << name;
@@ -75,7 +75,7 @@ TEST(ImageHeaders, FromTheFirstPageGiveTheSizeOfTheWholeReading) {
 }
 
 TEST(ImageContent, NamesWhatAFileIsWhenItIsNoImage) {
-  using zep::platform::describeContent;
+  using zep::inspect::describeContent;
   auto of = [](std::string_view text) {
     return describeContent({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "catalog/catalog.hpp"
-#include "platform/image.hpp"
+#include "inspect/image.hpp"
 
 namespace zep::host {
 
@@ -67,7 +67,7 @@ struct CheckReport {
   std::vector<EntryFinding> entries;
   // The package's file as loaded, and what it says of itself.
   std::string file;
-  std::optional<platform::Image> image;
+  std::optional<inspect::Image> image;
   std::vector<Warning> warnings;
   std::optional<UnloadFinding> unload;
   // What the reader should know beyond the entries: why nothing was bound,

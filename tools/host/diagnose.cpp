@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/image.hpp"
+#include "inspect/image.hpp"
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
 
@@ -95,12 +95,12 @@ void inspectPackage(CheckReport& report) {
   }
   std::vector<std::uint8_t> bytes;
   std::string error;
-  if (!platform::readFile(report.file, bytes, error)) {
+  if (!inspect::readFile(report.file, bytes, error)) {
     report.notes.push_back("cannot read " + report.file + ": " + error);
     return;
   }
-  report.image = platform::readImage(bytes);
-  const platform::Image& image = *report.image;
+  report.image = inspect::readImage(bytes);
+  const inspect::Image& image = *report.image;
   if (!image.defect.empty()) report.notes.push_back(report.file + " is damaged: " + image.defect);
 
   std::vector<std::string_view> table;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace zep::platform {
+namespace zep::inspect {
 
 enum class ImageFormat { None, Elf, Pe };
 
@@ -95,4 +95,4 @@ std::string describeTarget(const ImageTarget& target);
 // beginning \"This is the...\"", "a file beginning with the bytes 50 4b 03 04".
 std::string describeContent(std::span<const std::uint8_t> bytes);
 
-}  // namespace zep::platform
+}  // namespace zep::inspect

@@ -1,13 +1,15 @@
 // What the readers share: telling the formats apart, reading a file, and
 // naming machines as a till engineer knows them.
-#include "platform/image.hpp"
+#include "inspect/image.hpp"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string_view>
 
-namespace zep::platform {
+#include "platform/platform.hpp"
+
+namespace zep::inspect {
 namespace {
 
 // clang-format off
@@ -85,13 +87,8 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::st
 
 ImageTarget processTarget() {
   ImageTarget target;
-#if defined(_WIN32)
-  target.format = ImageFormat::Pe;
-  constexpr bool pe = true;
-#else
-  target.format = ImageFormat::Elf;
-  constexpr bool pe = false;
-#endif
+  constexpr bool pe = platform::kLoaderTakesPe;
+  target.format = pe ? ImageFormat::Pe : ImageFormat::Elf;
 #if defined(__x86_64__) || defined(_M_X64)
   target.machine = pe ? 0x8664 : 62;
 #elif defined(__i386__) || defined(_M_IX86)
@@ -160,4 +157,4 @@ std::string describeContent(std::span<const std::uint8_t> bytes) {
   return hex;
 }
 
-}  // namespace zep::platform
+}  // namespace zep::inspect

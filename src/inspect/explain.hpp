@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "platform/image.hpp"
+#include "inspect/image.hpp"
 #include "platform/platform.hpp"
 
-namespace zep::platform {
+namespace zep::inspect {
 
 // Loads like openLibrary, but first refuses a file cut short, whose segments
 // the loader would map past the file's end (glibc then dies of SIGBUS rather
 // than refuse it), and explains every refusal with explainLoadFailure.
-Library openCheckedLibrary(const std::string& path, std::string& reason);
+platform::Library openCheckedLibrary(const std::string& path, std::string& reason);
 
 // The reason to give for the file at `path` that the loader refused with
 // `loaderReason`. The file is read only now that the loader has refused it,
@@ -25,4 +25,4 @@ std::string explainLoadFailure(const std::string& path, const std::string& loade
 // "is a 32-bit x86 library; this process is 64-bit x86-64".
 std::string explainImage(const Image& image, std::span<const std::uint8_t> bytes);
 
-}  // namespace zep::platform
+}  // namespace zep::inspect

@@ -1,10 +1,10 @@
 // The PE reader: the headers, export directory and import directory of a
 // Windows image, read from the file (where every RVA must first be mapped
 // through the section table to a file offset).
-#include "platform/bytes.hpp"
-#include "platform/image.hpp"
+#include "inspect/bytes.hpp"
+#include "inspect/image.hpp"
 
-namespace zep::platform {
+namespace zep::inspect {
 namespace {
 
 using bytes::Malformed;
@@ -120,4 +120,4 @@ Image readPe(std::span<const std::uint8_t> bytes, ImageDepth depth) {
   return image;
 }
 
-}  // namespace zep::platform
+}  // namespace zep::inspect

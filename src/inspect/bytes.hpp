@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace zep::platform::bytes {
+namespace zep::inspect::bytes {
 
 // Thrown by a failed check; the readers turn it into Image::defect.
 struct Malformed {
@@ -99,4 +99,4 @@ inline void sortUnique(std::vector<std::string>& names) {
   names.erase(std::unique(names.begin(), names.end()), names.end());
 }
 
-}  // namespace zep::platform::bytes
+}  // namespace zep::inspect::bytes

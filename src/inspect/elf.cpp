@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/bytes.hpp"
-#include "platform/image.hpp"
+#include "inspect/bytes.hpp"
+#include "inspect/image.hpp"
 
-namespace zep::platform {
+namespace zep::inspect {
 namespace {
 
 using bytes::Malformed;
@@ -263,4 +263,4 @@ Image readElf(std::span<const std::uint8_t> bytes, ImageDepth depth) {
   return image;
 }
 
-}  // namespace zep::platform
+}  // namespace zep::inspect
