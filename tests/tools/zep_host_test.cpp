@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "host/check.hpp"
 #include "host/commands.hpp"
 #include "host/sets.hpp"
 #include "packages.hpp"
@@ -136,14 +135,6 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
     EXPECT_THAT(result.err, HasSubstr(wrong.reason));
     EXPECT_THAT(result.err, EndsWith("\nTry 'zep-host --help'.\n"));
   }
-}
-
-TEST(Arguments, JsonFromABuildWithoutItIsAWrongArgument) {
-  if (zep::host::canPrintJson()) GTEST_SKIP() << "this build writes JSON";
-  Outcome result = host({"check", "Sat", "--json"});
-  EXPECT_EQ(result.status, zep::host::kUsageError);
-  EXPECT_THAT(result.err, HasSubstr("--json is not available: this zep-host was built without"));
-  EXPECT_EQ(result.out, "");
 }
 
 TEST(Arguments, ARelativePackagePathWithoutACurrentDirectoryIsToldNotThrown) {
