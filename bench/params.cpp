@@ -8,31 +8,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "allocations.hpp"
 #include "zep00001/zep00001.hpp"
-
-namespace {
-
-std::size_t allocations = 0;
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocations;
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 
 namespace {
 
@@ -193,13 +174,14 @@ const Contender contenders[] = {
 };
 
 void measure(benchmark::State& state, Value (*build)()) {
-  const std::size_t before = allocations;
+  allocations::ledger.armed = true;  // counting; failAt 0 fails none
+  const long before = allocations::ledger.made;
   for (auto _ : state) {
     Value block = build();
     benchmark::DoNotOptimize(block);
   }
-  state.counters["allocs/block"] = benchmark::Counter(static_cast<double>(allocations - before),
-                                                      benchmark::Counter::kAvgIterations);
+  state.counters["allocs/block"] = benchmark::Counter(
+      static_cast<double>(allocations::ledger.made - before), benchmark::Counter::kAvgIterations);
 }
 
 // Keeps each run's time and allocations, the median of the repetitions where

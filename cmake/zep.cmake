@@ -36,6 +36,16 @@ function(zep_fixed_packages out)
   set(${out} ${pairs} PARENT_SCOPE)
 endfunction()
 
+# Packages are built so that nothing keeps them mapped after their last
+# unload: GCC's GNU-unique symbols would. Compilers that make none (clang)
+# have no flag against them either.
+include(CheckCXXCompilerFlag)
+check_cxx_compiler_flag(-fno-gnu-unique ZEP_HAVE_NO_GNU_UNIQUE)
+set(ZEP_NO_GNU_UNIQUE "")
+if(ZEP_HAVE_NO_GNU_UNIQUE)
+  set(ZEP_NO_GNU_UNIQUE -fno-gnu-unique)
+endif()
+
 # The file of a driver package: lib<name>.so, or <name>.bpl on Windows.
 if(WIN32)
   set(ZEP_PACKAGE_PREFIX "")

@@ -23,6 +23,7 @@ Status DoTef(double amount, std::string& authorisation) {
   if (centavos < 1 || centavos > zep::simulated::toCentavos(dial_tef::kApprovalLimit)) {
     return Status::Declined;
   }
-  authorisation = "A" + zep::simulated::zeroPadded(GetSequence(), 6);
+  // A char: GCC 12 warns falsely (-Wrestrict) of a literal before a temporary string.
+  authorisation = 'A' + zep::simulated::zeroPadded(GetSequence(), 6);
   return Status::Approved;
 }

@@ -180,8 +180,9 @@ Status VendaItem(const zep::Value& block) {
     print(spread("     " + formatQuantity(quantity) + ' ' + unit + " x " +
                      formatReais(toCentavos(price)) + "  " + tax,
                  formatReais(toCentavos(quantity * price))));
-    if (discount != 0) print(spread("     desconto", "-" + formatReais(discount)));
-    if (surcharge != 0) print(spread("     acrescimo", "+" + formatReais(surcharge)));
+    // A sign as a char: GCC 12 warns falsely (-Wrestrict) of a literal before a temporary string.
+    if (discount != 0) print(spread("     desconto", '-' + formatReais(discount)));
+    if (surcharge != 0) print(spread("     acrescimo", '+' + formatReais(surcharge)));
     printer.coupon.total += value;
   });
 }

@@ -1,12 +1,41 @@
 # Installs BUILD into WORK/prefix, builds the example host at SOURCE against
 # it and runs it with the installed simulated packages (SIMULATED, relative to
-# the prefix) on the package path.
+# the prefix) on the package path. With DEBIAN, BUILD's Debian packages are
+# made instead and unpacked into WORK/root, whose usr/ is then the prefix;
+# every component must have become a package of its own name.
 #   cmake -DBUILD=... -DSOURCE=... -DWORK=... -DGENERATOR=... -DCOMPILER=...
-#         -DSIMULATED=... [-DFLAGS=compiler and linker flags] -P installed_host.cmake
+#         -DSIMULATED=... [-DFLAGS=compiler and linker flags]
+#         [-DDEBIAN=ON -DCPACK=... -DDPKG_DEB=...] -P installed_host.cmake
 file(REMOVE_RECURSE ${WORK})
-set(prefix ${WORK}/prefix)
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix}
-                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+if(DEBIAN)
+  execute_process(COMMAND ${CPACK} -G DEB --config ${BUILD}/CPackConfig.cmake -B ${WORK}/debs
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(GLOB debs ${WORK}/debs/*.deb)
+  set(made "")
+  foreach(deb IN LISTS debs)
+    execute_process(COMMAND ${DPKG_DEB} --field ${deb} Package OUTPUT_VARIABLE name
+                    OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    list(APPEND made ${name})
+    execute_process(COMMAND ${DPKG_DEB} -x ${deb} ${WORK}/root COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()
+  include(${BUILD}/CPackConfig.cmake)
+  set(named "")
+  foreach(component IN LISTS CPACK_COMPONENTS_ALL)
+    string(TOUPPER ${component} upper)
+    list(APPEND named "${CPACK_DEBIAN_${upper}_PACKAGE_NAME}")
+  endforeach()
+  list(SORT made)
+  list(SORT named)
+  if(NOT made STREQUAL named)
+    message(FATAL_ERROR "the components ${CPACK_COMPONENTS_ALL} made the packages "
+                        "\"${made}\", not the named \"${named}\"")
+  endif()
+  set(prefix ${WORK}/root/usr)
+else()
+  set(prefix ${WORK}/prefix)
+  execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix}
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/build -G ${GENERATOR}
                         -DCMAKE_CXX_COMPILER=${COMPILER} -DCMAKE_BUILD_TYPE=Release
                         -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${FLAGS}"

@@ -5,6 +5,7 @@
 # options are in the asan test preset).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+tools/setup tests
 
 started=$(mktemp)
 trap 'rm -f "$started"' EXIT

@@ -6,6 +6,7 @@
 #   ZEP_FUZZ_SECONDS=60 tests/legs/fuzz.sh   # a longer run
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+tools/setup tests
 seconds=${ZEP_FUZZ_SECONDS:-10}
 
 mkdir -p build-fuzz/crashes

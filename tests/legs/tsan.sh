@@ -6,4 +6,5 @@
 # options are in the tsan presets.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+tools/setup tests
 cmake --workflow --preset tsan

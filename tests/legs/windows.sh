@@ -5,9 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine; do
-  command -v "$tool" >/dev/null || { echo "windows leg: $tool is missing (.ci/run installs it)"; exit 1; }
-done
+tools/setup windows
 
 start=$SECONDS
 mkdir -p build-windows

@@ -52,7 +52,7 @@ class Animation : public ::testing::Test {
       Chunk chunk{fourcc(at), at + 8, u32(at + 4)};
       EXPECT_LE(chunk.data + chunk.size, end) << chunk.id << " at " << at;
       if (chunk.data + chunk.size > end) break;
-      if (chunk.id == "LIST") chunk.id += " " + fourcc(chunk.data);
+      if (chunk.id == "LIST") chunk.id += ' ' + fourcc(chunk.data);
       found.push_back(chunk);
       at = chunk.data + chunk.size + chunk.size % 2;
     }

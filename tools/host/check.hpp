@@ -87,5 +87,8 @@ CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& op
 void printReport(const CheckReport& report, std::ostream& out);
 // The same findings as one JSON document, for driver authors' own CI.
 void printJson(const CheckReport& report, std::ostream& out);
+// False where zep-host was built without a JSON library: printJson then
+// cannot be called.
+bool canPrintJson();
 
 }  // namespace zep::host

@@ -6,6 +6,8 @@
 
 namespace zep::host {
 
+bool canPrintJson() { return true; }
+
 void printJson(const CheckReport& report, std::ostream& out) {
   using json = nlohmann::ordered_json;
   const SlotSet& set = *report.set;

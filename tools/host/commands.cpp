@@ -171,6 +171,9 @@ int select(const CommandLine& line, const Io& io) {
 
 int checkCommand(const CommandLine& line, const Io& io) {
   expectWords(line, 1, 2, "SET [MODEL] [--package-path DIR] [--unload] [--json]");
+  if (line.json && !canPrintJson()) {
+    throw UsageError{"--json is not available: this zep-host was built without nlohmann-json"};
+  }
   const SlotSet& set = setNamed(line.words[0]);
   const Model model = modelOf(set, line);
   const std::vector<fs::path> path = directories(line);
