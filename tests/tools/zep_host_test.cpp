@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "catalog/catalog.hpp"
+#include "host/check.hpp"
 #include "host/commands.hpp"
 #include "packages.hpp"
 
@@ -95,6 +96,36 @@ TEST(Check, SaysWhyABindThatReturnsBoundNothing) {
   EXPECT_THAT(told.out, HasSubstr("tells a failed load to the operator"));
 }
 
+TEST(Check, OfSeveralSetsPrintsEachReportThenASummaryAndExitsWithTheWorstStatus) {
+  const std::string path = "--package-path=" + kPackages + "/variant";
+  Outcome result = host({"check", "Sat", "ImpFiscal=1", "Tef00000", "Balanca=4", path});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.out, HasSubstr("check ImpFiscal, model code 1: package ZEP00101\n"));
+  EXPECT_THAT(result.out, HasSubstr("check Balanca, model code \"4\": package ZEP01200\n"));
+  EXPECT_THAT(result.out, EndsWith("\nsummary:\n"
+                                   "  set        model  package   entries     findings\n"
+                                   "  Sat        -      zep03000    0 of  10  does not bind\n"
+                                   "  ImpFiscal  1      ZEP00101  123 of 124  1 missing\n"
+                                   "  Tef00000   -      Tef00000    9 of  10  1 missing\n"
+                                   "  Balanca    \"4\"    ZEP01200    0 of   3  does not bind\n"));
+  expectEverySlotNull();
+}
+
+TEST(Check, OfSeveralSetsAsJsonIsOneDocumentWithAReportASet) {
+  if (!zep::host::canPrintJson()) GTEST_SKIP() << "built without nlohmann-json";
+  const std::string path = "--package-path=" + kPackages + "/variant";
+  Outcome json = host({"check", "Tef00000", "ImpFiscal=1", path, "--json"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_THAT(json.out, StartsWith("{\n  \"reports\": [\n    {\n      \"set\": \"Tef00000\","));
+  EXPECT_THAT(json.out, HasSubstr("\n  ],\n  \"exitStatus\": 1\n}\n"));
+}
+
+TEST(Check, TakesANegativeFiscalCodeForAModelCode) {
+  Outcome result = host({"check", "ImpFiscal", "-5"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.out, HasSubstr("note: model code -5 selects no package"));
+}
+
 TEST(Select, PrintsThePackageTheCodeSelects) {
   EXPECT_EQ(host({"select", "balanca", "4"}).out, "ZEP01200\n");
   EXPECT_EQ(host({"select", "BALANCA", "7"}).out, "X\n");
@@ -166,7 +197,10 @@ TEST(Arguments, HelpNamesEverySet) {
       EXPECT_THAT(result.out, HasSubstr("\n  " + std::string(set.name) + " ")) << asking;
     }
   }
-  EXPECT_EQ(host({"check", "Sat", "--help"}).status, 0);
+  Outcome check = host({"check", "Sat", "--help"});
+  EXPECT_EQ(check.status, 0);
+  EXPECT_THAT(check.out, HasSubstr("--unload"));
+  EXPECT_EQ(host({"select", "--help"}).out.find("--unload"), std::string::npos);
 }
 
 TEST(Demo, BindsSellsAndUnbindsEverySet) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iomanip>
 
 #include "host/diagnose.hpp"
 
@@ -32,6 +33,12 @@ std::size_t CheckReport::boundEntries() const {
 int CheckReport::exitStatus() const {
   if (!bindReturned || boundEntries() == 0) return 2;
   return boundEntries() == entries.size() && warnings.empty() ? 0 : 1;
+}
+
+int worstStatus(const std::vector<CheckReport>& reports) {
+  int worst = 0;
+  for (const CheckReport& report : reports) worst = std::max(worst, report.exitStatus());
+  return worst;
 }
 
 CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& options) {
@@ -121,6 +128,57 @@ void printReport(const CheckReport& report, std::ostream& out) {
         << report.unload->reason << '\n';
   }
   for (const std::string& note : report.notes) out << "note: " << note << '\n';
+}
+
+}  // namespace zep::host
+
+namespace zep::host {
+namespace {
+
+// What a summary line says of a set beyond its entries.
+std::string findings(const CheckReport& report) {
+  if (report.exitStatus() == 2) return "does not bind";
+  std::string said;
+  const auto count = [&said](std::size_t n, const char* one, const char* many) {
+    if (n != 0)
+      said += (said.empty() ? "" : ", ") + std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  count(report.entries.size() - report.boundEntries(), "missing", "missing");
+  count(report.warnings.size(), "warning", "warnings");
+  count(report.notes.size(), "note", "notes");
+  return said.empty() ? "none" : said;
+}
+
+}  // namespace
+
+void printReportsOfSets(const std::vector<CheckReport>& reports, std::ostream& out) {
+  std::size_t setWidth = 3, modelWidth = 5, packageWidth = 7;
+  std::vector<std::string> models;
+  for (const CheckReport& report : reports) {
+    printReport(report, out);
+    out << '\n';
+    const std::string model = report.set->bind.argument == Argument::None
+                                  ? "-"
+                                  : showModel(report.set->bind.argument, report.model);
+    models.push_back(model);
+    setWidth = std::max(setWidth, report.set->name.size());
+    modelWidth = std::max(modelWidth, model.size());
+    packageWidth = std::max(packageWidth, std::max<std::size_t>(report.package.size(), 6));
+  }
+  out << std::left << "summary:\n  " << std::setw(static_cast<int>(setWidth)) << "set"
+      << "  " << std::setw(static_cast<int>(modelWidth)) << "model"
+      << "  " << std::setw(static_cast<int>(packageWidth)) << "package"
+      << "  entries     findings\n";
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const CheckReport& report = reports[i];
+    out << std::left << "  " << std::setw(static_cast<int>(setWidth)) << report.set->name << "  "
+        << std::setw(static_cast<int>(modelWidth)) << models[i] << "  "
+        << std::setw(static_cast<int>(packageWidth))
+        << (report.package.empty() ? "(none)" : report.package) << "  " << std::right
+        << std::setw(3) << report.boundEntries() << " of " << std::setw(3) << report.entries.size()
+        << "  " << findings(report) << '\n';
+  }
+  out << std::left;
 }
 
 }  // namespace zep::host

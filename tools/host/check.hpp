@@ -84,9 +84,22 @@ struct CheckReport {
 // entry, and unbinds again.
 CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& options = {});
 
+// One set to check, as a till engineer names it.
+struct CheckRequest {
+  const SlotSet* set;
+  Model model;
+};
+
+// The status of a check of several sets: the worst of theirs.
+int worstStatus(const std::vector<CheckReport>& reports);
+
 void printReport(const CheckReport& report, std::ostream& out);
+// Each set's report, then one summary line a set.
+void printReportsOfSets(const std::vector<CheckReport>& reports, std::ostream& out);
 // The same findings as one JSON document, for driver authors' own CI.
 void printJson(const CheckReport& report, std::ostream& out);
+// {"reports": [one document a set], "exitStatus": the worst}.
+void printJsonOfSets(const std::vector<CheckReport>& reports, std::ostream& out);
 // False where zep-host was built without a JSON library: printJson then
 // cannot be called.
 bool canPrintJson();

@@ -8,8 +8,11 @@ namespace zep::host {
 
 bool canPrintJson() { return true; }
 
-void printJson(const CheckReport& report, std::ostream& out) {
-  using json = nlohmann::ordered_json;
+namespace {
+
+using json = nlohmann::ordered_json;
+
+json toJson(const CheckReport& report) {
   const SlotSet& set = *report.set;
   json document;
   document["set"] = set.name;
@@ -58,8 +61,24 @@ void printJson(const CheckReport& report, std::ostream& out) {
   }
   document["notes"] = report.notes;
   document["exitStatus"] = report.exitStatus();
-  // Bytes that are no UTF-8 (a Latin-1 path) are replaced, not refused.
+  return document;
+}
+
+// Bytes that are no UTF-8 (a Latin-1 path) are replaced, not refused.
+void print(const json& document, std::ostream& out) {
   out << document.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+void printJson(const CheckReport& report, std::ostream& out) { print(toJson(report), out); }
+
+void printJsonOfSets(const std::vector<CheckReport>& reports, std::ostream& out) {
+  json all;
+  all["reports"] = json::array();
+  for (const CheckReport& report : reports) all["reports"].push_back(toJson(report));
+  all["exitStatus"] = worstStatus(reports);
+  print(all, out);
 }
 
 }  // namespace zep::host

@@ -12,4 +12,8 @@ void printJson(const CheckReport&, std::ostream&) {
   throw std::logic_error("zep-host was built without JSON output");
 }
 
+void printJsonOfSets(const std::vector<CheckReport>&, std::ostream&) {
+  throw std::logic_error("zep-host was built without JSON output");
+}
+
 }  // namespace zep::host
