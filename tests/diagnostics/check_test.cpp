@@ -1,5 +1,7 @@
 // zep-host check on every platform: the exports closest to a missing entry,
 // a missing dependency, and a sound package that unloads.
+#include "inspect/check.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -7,7 +9,6 @@
 #include <fstream>
 
 #include "checking.hpp"
-#include "host/diagnose.hpp"
 #include "images.hpp"
 
 namespace {
@@ -17,7 +18,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 TEST(NearMisses, AreOtherLetterCasesOneEditAndDecoratedNames) {
-  using zep::host::nearMisses;
+  using zep::inspect::nearMisses;
   const std::vector<std::string> exports = {"StartTefDedicado",   "startefdedicado",
                                             "StraTefDedicado",    "StaTefDedicado",
                                             "StarTefDedicadoX",   "Sta",

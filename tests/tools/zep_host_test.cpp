@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "catalog/catalog.hpp"
-#include "host/check.hpp"
 #include "host/commands.hpp"
+#include "host/report.hpp"
 #include "packages.hpp"
 
 namespace {

@@ -2,7 +2,7 @@
 // nlohmann::json so that every name and message is escaped as JSON wants.
 #include <nlohmann/json.hpp>
 
-#include "host/check.hpp"
+#include "host/report.hpp"
 
 namespace zep::host {
 
@@ -10,6 +10,9 @@ bool canPrintJson() { return true; }
 
 namespace {
 
+using inspect::EntryFinding;
+using inspect::NearMiss;
+using inspect::Warning;
 using json = nlohmann::ordered_json;
 
 json toJson(const CheckReport& report) {
@@ -77,7 +80,7 @@ void printJsonOfSets(const std::vector<CheckReport>& reports, std::ostream& out)
   json all;
   all["reports"] = json::array();
   for (const CheckReport& report : reports) all["reports"].push_back(toJson(report));
-  all["exitStatus"] = worstStatus(reports);
+  all["exitStatus"] = inspect::worstStatus(reports);
   print(all, out);
 }
 

@@ -2,7 +2,7 @@
 // refuses --json, so printJson is never reached.
 #include <stdexcept>
 
-#include "host/check.hpp"
+#include "host/report.hpp"
 
 namespace zep::host {
 

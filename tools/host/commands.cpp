@@ -10,7 +10,7 @@
 #include <system_error>
 #include <utility>
 
-#include "host/check.hpp"
+#include "host/report.hpp"
 
 namespace zep::host {
 namespace {
@@ -91,14 +91,14 @@ Model modelOf(const SlotSet& set, const std::string* given) {
 
 // The sets check is asked about: SET [MODEL] for one, as it has always been
 // written, or SET[=MODEL] a word for each of several.
-std::vector<CheckRequest> checkRequests(const std::vector<std::string>& words) {
+std::vector<inspect::CheckRequest> checkRequests(const std::vector<std::string>& words) {
   const auto paired = [](const std::string& word) { return word.find('=') != std::string::npos; };
   if (words.size() == 2 && std::none_of(words.begin(), words.end(), paired) &&
       catalog::findSet(words[1]) == nullptr) {
     const SlotSet& set = setNamed(words[0]);
     return {{&set, modelOf(set, &words[1])}};
   }
-  std::vector<CheckRequest> requests;
+  std::vector<inspect::CheckRequest> requests;
   for (const std::string& word : words) {
     const std::string::size_type equals = word.find('=');
     const SlotSet& set = setNamed(word.substr(0, equals));
@@ -155,22 +155,19 @@ int select(const CommandLine& line, const Io& io) {
 int checkCommand(const CommandLine& line, const Io& io) {
   expectWords(line, 1, SIZE_MAX,
               "SET [MODEL] [--package-path DIR] [--unload] [--json], or SET[=MODEL]...");
-  const std::vector<CheckRequest> requests = checkRequests(line.words);
+  const std::vector<inspect::CheckRequest> requests = checkRequests(line.words);
   if (line.json && !canPrintJson()) {
     throw UsageError{"--json is not available: this zep-host was built without nlohmann-json"};
   }
   const std::vector<fs::path> path = directories(line);
   if (!path.empty()) usePackagePath(path);
-  std::vector<CheckReport> reports;
-  for (const CheckRequest& request : requests) {
-    reports.push_back(check(*request.set, request.model, {.verifyUnload = line.unload}));
-  }
+  const std::vector<CheckReport> reports = inspect::check(requests, {.verifyUnload = line.unload});
   if (reports.size() == 1) {
     (line.json ? printJson : printReport)(reports.front(), io.out);
   } else {
     (line.json ? printJsonOfSets : printReportsOfSets)(reports, io.out);
   }
-  return worstStatus(reports);
+  return inspect::worstStatus(reports);
 }
 
 int demoCommand(const CommandLine& line, const Io& io) {

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "catalog/catalog.hpp"
 #include "display.hpp"
 #include "fiscal_printer.hpp"
-#include "host/check.hpp"
 #include "host/commands.hpp"
 #include "money.hpp"
 #include "scale.hpp"
@@ -19,7 +19,11 @@ namespace {
 
 namespace simulated = zep::simulated;
 
+using catalog::Argument;
+using catalog::Model;
 using catalog::showModel;
+using catalog::Slot;
+using catalog::SlotSet;
 
 constexpr std::size_t kWidth = 100;
 

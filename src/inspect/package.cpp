@@ -1,4 +1,4 @@
-#include "host/diagnose.hpp"
+#include "inspect/package.hpp"
 
 #include <cxxabi.h>
 
@@ -10,7 +10,7 @@
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
 
-namespace zep::host {
+namespace zep::inspect {
 namespace {
 
 using catalog::sameLetters;
@@ -58,8 +58,8 @@ std::string listed(const std::vector<std::string>& names) {
 // The names every set's slots bear: under a host that links the module
 // directly, these stand in the global scope.
 bool isSlotName(std::string_view name) {
-  for (const SlotSet& set : catalog::sets()) {
-    for (const Slot& slot : set.slots) {
+  for (const catalog::SlotSet& set : catalog::sets()) {
+    for (const catalog::Slot& slot : set.slots) {
       if (slot.name == name) return true;
     }
   }
@@ -104,7 +104,7 @@ void inspectPackage(CheckReport& report) {
   if (!image.defect.empty()) report.notes.push_back(report.file + " is damaged: " + image.defect);
 
   std::vector<std::string_view> table;
-  for (const Slot& slot : report.set->slots) table.push_back(slot.entry);
+  for (const catalog::Slot& slot : report.set->slots) table.push_back(slot.entry);
   for (EntryFinding& finding : report.entries) {
     if (!finding.bound) finding.nearMisses = nearMisses(finding.slot->entry, image.exports, table);
   }
@@ -161,4 +161,4 @@ void verifyUnload(CheckReport& report) {
   }
 }
 
-}  // namespace zep::host
+}  // namespace zep::inspect

@@ -1,22 +1,20 @@
-// zep-host check: does a package satisfy its slot set? The check is made in
-// two steps, a report and its rendering, so that further findings and other
-// renderings can join the report without touching the bind.
+// Does a package satisfy its slot set? The check binds the set through the
+// shared package, records every entry, reads the package's own file for what
+// comes close to a missing entry and for linking that makes a package
+// misbehave though it loads, and unbinds again. It gives a report; rendering
+// it is the caller's, so that other findings and renderings can join without
+// touching the bind.
 #pragma once
 
 #include <optional>
-#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/catalog.hpp"
 #include "inspect/image.hpp"
 
-namespace zep::host {
-
-using catalog::Argument;
-using catalog::Model;
-using catalog::Slot;
-using catalog::SlotSet;
+namespace zep::inspect {
 
 // How an export comes close to a missing entry.
 inline constexpr const char* kLetterCase = "another letter case";
@@ -29,7 +27,7 @@ struct NearMiss {
 };
 
 struct EntryFinding {
-  const Slot* slot;
+  const catalog::Slot* slot;
   bool bound;
   std::vector<NearMiss> nearMisses{};
 };
@@ -57,8 +55,8 @@ struct CheckOptions {
 };
 
 struct CheckReport {
-  const SlotSet* set = nullptr;
-  Model model;
+  const catalog::SlotSet* set = nullptr;
+  catalog::Model model;
   std::string package;
   // The bind was called and returned.
   bool bindReturned = false;
@@ -67,7 +65,7 @@ struct CheckReport {
   std::vector<EntryFinding> entries;
   // The package's file as loaded, and what it says of itself.
   std::string file;
-  std::optional<inspect::Image> image;
+  std::optional<Image> image;
   std::vector<Warning> warnings;
   std::optional<UnloadFinding> unload;
   // What the reader should know beyond the entries: why nothing was bound,
@@ -82,26 +80,28 @@ struct CheckReport {
 
 // Binds the set with `model` through the shared package, records every
 // entry, and unbinds again.
-CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& options = {});
+CheckReport check(const catalog::SlotSet& set, const catalog::Model& model,
+                  const CheckOptions& options = {});
 
 // One set to check, as a till engineer names it.
 struct CheckRequest {
-  const SlotSet* set;
-  Model model;
+  const catalog::SlotSet* set;
+  catalog::Model model;
 };
+
+// Each set checked in turn, as a till's whole configuration.
+std::vector<CheckReport> check(const std::vector<CheckRequest>& requests,
+                               const CheckOptions& options = {});
 
 // The status of a check of several sets: the worst of theirs.
 int worstStatus(const std::vector<CheckReport>& reports);
 
-void printReport(const CheckReport& report, std::ostream& out);
-// Each set's report, then one summary line a set.
-void printReportsOfSets(const std::vector<CheckReport>& reports, std::ostream& out);
-// The same findings as one JSON document, for driver authors' own CI.
-void printJson(const CheckReport& report, std::ostream& out);
-// {"reports": [one document a set], "exitStatus": the worst}.
-void printJsonOfSets(const std::vector<CheckReport>& reports, std::ostream& out);
-// False where zep-host was built without a JSON library: printJson then
-// cannot be called.
-bool canPrintJson();
+// The exports that come closest to `entry`: the same name in another letter
+// case, names one edit away (a letter added, dropped, changed, or two
+// neighbours swapped; letter case aside), and the name decorated as a
+// Windows package exports it ("@Unit@Entry$qqrv"). Exports that are
+// themselves entries of the table (`table`) are no near miss of another.
+std::vector<NearMiss> nearMisses(std::string_view entry, const std::vector<std::string>& exports,
+                                 const std::vector<std::string_view>& table);
 
-}  // namespace zep::host
+}  // namespace zep::inspect

@@ -1,17 +1,17 @@
-// zep-host check: one bind, every entry of the set's table recorded.
-#include "host/check.hpp"
+// zep-host check's text: each entry bound or missing, its near misses, the
+// failure and its causes, warnings and notes.
+#include "host/report.hpp"
 
 #include <algorithm>
-#include <exception>
 #include <iomanip>
-
-#include "host/diagnose.hpp"
 
 namespace zep::host {
 namespace {
 
-using catalog::causeChain;
 using catalog::showModel;
+using inspect::EntryFinding;
+using inspect::NearMiss;
+using inspect::Warning;
 
 // A message of several lines, each further line indented under the first.
 void printIndented(std::ostream& out, const std::string& lead, const std::string& text) {
@@ -24,68 +24,6 @@ void printIndented(std::ostream& out, const std::string& lead, const std::string
 }
 
 }  // namespace
-
-std::size_t CheckReport::boundEntries() const {
-  return static_cast<std::size_t>(
-      std::count_if(entries.begin(), entries.end(), [](const EntryFinding& e) { return e.bound; }));
-}
-
-int CheckReport::exitStatus() const {
-  if (!bindReturned || boundEntries() == 0) return 2;
-  return boundEntries() == entries.size() && warnings.empty() ? 0 : 1;
-}
-
-int worstStatus(const std::vector<CheckReport>& reports) {
-  int worst = 0;
-  for (const CheckReport& report : reports) worst = std::max(worst, report.exitStatus());
-  return worst;
-}
-
-CheckReport check(const SlotSet& set, const Model& model, const CheckOptions& options) {
-  CheckReport report;
-  report.set = &set;
-  report.model = model;
-  report.package = set.package(model);
-  const std::string shown = showModel(set.bind.argument, model);
-  // The two binds that load nothing return true all the same; say why
-  // rather than report a package without entries.
-  if (set.departures.emptyName == catalog::EmptyName::NothingToBind && report.package.empty()) {
-    report.notes.push_back("model code " + shown +
-                           " selects no package, so the bind loads nothing");
-    return report;
-  }
-  if (set.departures.gate == catalog::Gate::PositiveUseFlag && model.code <= 0) {
-    report.notes.push_back("use flag " + shown + " binds nothing: the set binds only above 0");
-    return report;
-  }
-  try {
-    report.bindReturned = set.bind(model);
-  } catch (const std::exception& failure) {
-    report.failure = causeChain(failure);
-  } catch (...) {
-    report.failure.push_back("an exception that is no std::exception");
-  }
-  for (const Slot& slot : set.slots) report.entries.push_back({&slot, *slot.address != nullptr});
-  if (report.bindReturned) inspectPackage(report);
-  if (report.package.empty()) {
-    report.notes.push_back("model code " + shown + " selects no package");
-  }
-  if (report.bindReturned && report.boundEntries() == 0) {
-    report.notes.push_back(set.departures.failure == catalog::Failure::TellOperator
-                               ? "no entry bound: this set tells a failed load to the operator "
-                                 "(the operator message on standard error) instead of raising"
-                               : "no entry bound: the package exports none of the set's entries");
-  }
-  try {
-    set.unbind(model);
-  } catch (const std::exception& failure) {
-    report.notes.push_back("the unbind failed: " + causeChain(failure).front());
-  } catch (...) {
-    report.notes.push_back("the unbind failed: an exception that is no std::exception");
-  }
-  if (options.verifyUnload) verifyUnload(report);
-  return report;
-}
 
 void printReport(const CheckReport& report, std::ostream& out) {
   const SlotSet& set = *report.set;

@@ -1,0 +1,28 @@
+// zep-host check's renderings of the check reports: text for a till
+// engineer, JSON for a driver author's own CI.
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "inspect/check.hpp"
+
+namespace zep::host {
+
+using catalog::Argument;
+using catalog::Model;
+using catalog::SlotSet;
+using inspect::CheckReport;
+
+void printReport(const CheckReport& report, std::ostream& out);
+// Each set's report, then one summary line a set.
+void printReportsOfSets(const std::vector<CheckReport>& reports, std::ostream& out);
+// The same findings as one JSON document.
+void printJson(const CheckReport& report, std::ostream& out);
+// {"reports": [one document a set], "exitStatus": the worst}.
+void printJsonOfSets(const std::vector<CheckReport>& reports, std::ostream& out);
+// False where zep-host was built without a JSON library: the JSON renderings
+// then cannot be called.
+bool canPrintJson();
+
+}  // namespace zep::host
