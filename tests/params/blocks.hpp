@@ -48,7 +48,7 @@ inline bool flag(const Arguments& arguments, int parameter) {
 }
 
 inline const std::vector<Builder>& builders() {
-  using enum Tag;
+  using enum Value::Tag;  // the enumeration itself: clang 14 takes no alias here
   static const std::vector<Builder> all{
       {"Params_AbreCupom_Zep00000",
        [](const Arguments& a) {
