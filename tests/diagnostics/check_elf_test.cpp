@@ -52,8 +52,10 @@ TEST(CheckDiagnostics, FlagsAPackageThatCanNeverBeUnloaded) {
               HasSubstr("libZep00400.so is still mapped after the unbind: it is marked "
                         "never to be unloaded (DF_1_NODELETE)\n"));
 
+  if (!std::filesystem::is_directory(kPackages + "/unique")) {
+    GTEST_SKIP() << "no GNU-unique package (only GCC makes one)";
+  }
   json unique = checkJson("unique", {"Zep00000", "--unload"});
-  if (unique["warnings"].empty()) GTEST_SKIP() << "no GNU-unique package (not GCC)";
   EXPECT_EQ(unique["warnings"][0]["kind"], "never-unloaded");
   EXPECT_EQ(unique["warnings"][0]["names"], json::array({"openPorts()::count"}));
   EXPECT_EQ(

@@ -89,17 +89,19 @@ TEST(ValueEquality, TagsNeverCompareEqualAcross) {
   EXPECT_NE(Value(Value::Array{"a", Value::Array{2}}), Value(Value::Array{"a", Value::Array{3}}));
 }
 
+// A block of one pair names the pair a Value: clang reads Array{Array{...}}
+// as a copy of the inner array.
 TEST(ValueCopy, IsIndependentOfItsOriginal) {
-  Value original(Value::Array{Value::Array{"KEY", "text"}});
+  Value original(Value::Array{Value(Value::Array{"KEY", "text"})});
   Value copy = original;
   copy.asArray()[0].asArray()[1] = Value("changed");
   copy.asArray().push_back(Value(1));
-  EXPECT_EQ(original, Value(Value::Array{Value::Array{"KEY", "text"}}));
+  EXPECT_EQ(original, Value(Value::Array{Value(Value::Array{"KEY", "text"})}));
   EXPECT_EQ(copy.asArray().size(), 2u);
 }
 
 TEST(ValueCopy, AssignsFromAnElementOfItself) {
-  Value block(Value::Array{Value::Array{"KEY", std::string(40, 'k')}});
+  Value block(Value::Array{Value(Value::Array{"KEY", std::string(40, 'k')})});
   block = block.asArray()[0];
   EXPECT_EQ(block, Value(Value::Array{"KEY", std::string(40, 'k')}));
   block = std::move(block.asArray()[1]);
