@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Release leg: the plain builds users make, no preset, warnings as errors.
+# - g++ with none of the optional packages (GoogleTest, Google Benchmark,
+#   nlohmann-json): what needs them is left out, the rest builds and
+#   installs, and zep-host, built without JSON, refuses --json as a wrong
+#   argument.
+# - clang with every test, the Debian packages' included.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+tools/setup tests
+
+# Runs a command with its output in $log, shown when it fails.
+run() {
+  if ! "$@" >>"$log" 2>&1; then
+    tail -n 80 "$log"
+    echo "release leg failed: $*; the whole log is $log"
+    exit 1
+  fi
+}
+
+start=$SECONDS
+build=build-release-gcc
+mkdir -p $build
+log=$build/leg.log
+: >"$log"
+run env CC=gcc CXX=g++ cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DZEP_WARNINGS_AS_ERRORS=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+  -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DCMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON
+run cmake --build $build -j2
+run cmake --install $build --prefix $build/installed
+grep -- '-- .* left out' "$log"
+status=0
+$build/installed/bin/zep-host check Sat --json 2>$build/json.err || status=$?
+if [[ $status != 64 ]] || ! grep -q 'built without nlohmann-json' $build/json.err; then
+  cat $build/json.err
+  echo "release leg: zep-host without JSON exited $status on --json"
+  exit 1
+fi
+echo "release leg, g++: $((SECONDS - start)) s"
+
+start=$SECONDS
+build=build-release-clang
+mkdir -p $build
+log=$build/leg.log
+: >"$log"
+run env CC=clang CXX=clang++ cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DZEP_WARNINGS_AS_ERRORS=ON
+run cmake --build $build -j2
+run ctest --test-dir $build --output-on-failure --no-tests=error --timeout 300
+grep -E '^[0-9]+% tests passed' "$log"
+echo "release leg, clang: $((SECONDS - start)) s"
