@@ -5,14 +5,7 @@
 #         -DPREFIX=<installed tree> -DLIBDIR=<lib> -DSOURCE=<program>
 #         -DWORK=<scratch directory> -DPACKAGES=<answering packages>
 #         [-DARGUMENTS=...] [-DEXPECT=<texts the output must hold>] -P run.cmake
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE output
-                  ERROR_VARIABLE output)
-  if(failed)
-    message(FATAL_ERROR "${ARGN}\n${output}")
-  endif()
-  set(output "${output}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../support/host_run.cmake)
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/packages)
@@ -27,21 +20,16 @@ endforeach()
 set(library_dir ${PREFIX}/${LIBDIR})
 if(LANGUAGE STREQUAL "pascal")
   set(program ${WORK}/host)
-  run(${COMPILER} -vew -Sew -Fu${PREFIX}/share/zep00001/pascal -Fl${library_dir}
+  zep_run(${COMPILER} -vew -Sew -Fu${PREFIX}/share/zep00001/pascal -Fl${library_dir}
       -FU${WORK} -o${program} ${SOURCE})
 else()
   set(program ${RUNTIME} ${WORK}/host.exe)
-  run(${COMPILER} -langversion:7 -warn:4 -warnaserror -out:${WORK}/host.exe ${SOURCE}
+  zep_run(${COMPILER} -langversion:7 -warn:4 -warnaserror -out:${WORK}/host.exe ${SOURCE}
       ${PREFIX}/share/zep00001/dotnet/Zep00001.cs)
 endif()
 
 set(ENV{LD_LIBRARY_PATH} ${library_dir})
 set(ENV{ZEP_PACKAGE_PATH} ${WORK}/packages)
-run(${program} ${ARGUMENTS})
+zep_run(${program} ${ARGUMENTS})
 message("${output}")
-foreach(expected IN LISTS EXPECT)
-  string(FIND "${output}" "${expected}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "the output lacks \"${expected}\"")
-  endif()
-endforeach()
+zep_expect_output("${output}" ${EXPECT})
