@@ -1,7 +1,8 @@
 # The generator of the module's bindings in other languages, run as a script
 # on the build machine:
 #   cmake -DROWS=<rows> -DPASCAL=<template> -DPASCAL_OUTPUT=<zep00001.pas>
-#         -DDOTNET=<template> -DDOTNET_OUTPUT=<Zep00001.cs> -P generate.cmake
+#         -DDOTNET=<template> -DDOTNET_OUTPUT=<Zep00001.cs>
+#         -DPYTHON=<template> -DPYTHON_OUTPUT=<zep00001.py> -P generate.cmake
 # ROWS is rows.in after the preprocessor: the sets, selections, slots and
 # builders of the entry lists. Each template is the binding's fixed part, in
 # its own language; a line that holds only @ZEP_<PART>@ receives the part
@@ -9,7 +10,7 @@
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/../cmake/rows.cmake)
 
-foreach(argument ROWS PASCAL PASCAL_OUTPUT DOTNET DOTNET_OUTPUT)
+foreach(argument ROWS PASCAL PASCAL_OUTPUT DOTNET DOTNET_OUTPUT PYTHON PYTHON_OUTPUT)
   if(NOT DEFINED ${argument})
     message(FATAL_ERROR "generate: -D${argument}=... is missing")
   endif()
@@ -150,8 +151,9 @@ set(dotnet_c_types_Integer int)
 set(dotnet_c_types_Double double)
 set(dotnet_c_types_Boolean int)
 set(dotnet_builders "")
+set(python_builders "")
 
-# --- The builders, in both languages ------------------------------------------
+# --- The builders, in every language ------------------------------------------
 foreach(builder IN LISTS builders)
   set(rows ${builder_${builder}})
   set(pascal_parameters "")
@@ -160,6 +162,7 @@ foreach(builder IN LISTS builders)
   set(dotnet_parameters "")
   set(dotnet_c_parameters "")
   set(dotnet_arguments "")
+  set(python_parameters "")
   list(LENGTH rows count)
   while(count GREATER 0)
     list(POP_FRONT rows kind passing parameter)
@@ -193,6 +196,7 @@ foreach(builder IN LISTS builders)
     list(APPEND dotnet_parameters "${dotnet_types_${kind}} ${parameter}")
     list(APPEND dotnet_c_parameters "${dotnet_c_types_${kind}} ${parameter}")
     list(APPEND dotnet_arguments "${dotnet_argument}")
+    list(APPEND python_parameters "(\"${kind}\", \"${parameter}\")")
   endwhile()
 
   # One parameter a line: the builders take up to seventeen.
@@ -202,6 +206,7 @@ foreach(builder IN LISTS builders)
   list(JOIN dotnet_parameters ",\n            " dotnet_parameters)
   list(JOIN dotnet_c_parameters ",\n            " dotnet_c_parameters)
   list(JOIN dotnet_arguments ",\n                " dotnet_arguments)
+  list(JOIN python_parameters ",\n        " python_parameters)
   set(heading "function ${builder}(\n  ${pascal_parameters}): Variant;")
   string(APPEND pascal_declarations "${heading}\n")
   string(APPEND pascal_imports
@@ -217,6 +222,10 @@ foreach(builder IN LISTS builders)
     "        {\n"
     "            return Block(zep_${builder}(\n                ${dotnet_arguments}));\n"
     "        }\n\n")
+
+  # Python knows a builder by its operation: Params_<operation>_Zep00000.
+  string(REGEX REPLACE "^Params_(.*)_Zep00000$" "\\1" operation ${builder})
+  string(APPEND python_builders "    \"${operation}\": [\n        ${python_parameters}],\n")
 endforeach()
 string(REGEX REPLACE "\n\n$" "\n" pascal_definitions "${pascal_definitions}")
 string(REGEX REPLACE "\n\n$" "\n" dotnet_builders "${dotnet_builders}")
@@ -246,3 +255,4 @@ endfunction()
 fill(${PASCAL} ${PASCAL_OUTPUT} pascal_slot_variables pascal_declarations pascal_imports
      pascal_slot_table pascal_definitions)
 fill(${DOTNET} ${DOTNET_OUTPUT} dotnet_builders)
+fill(${PYTHON} ${PYTHON_OUTPUT} python_builders)
