@@ -2,8 +2,8 @@
 calls an entry through its slot, builds a parameter block, and shows why a
 package would not load.
 
-    ZEP_C_LIBRARY=/path/to/libzep00001_c.so ZEP_PACKAGE_PATH=/path/to/packages \\
-        python3 example.py
+    PYTHONPATH=<prefix>/share/zep00001/python ZEP_C_LIBRARY=<prefix>/lib/libzep00001_c.so \\
+        ZEP_PACKAGE_PATH=/path/to/packages python3 example.py
 """
 
 import ctypes

@@ -1,0 +1,129 @@
+// Zep00001.Module as a .NET host sees it, against the tree's answering
+// packages (each entry takes nothing and answers with its own name), with no
+// cheque printer installed. The first argument is the version the C
+// interface must report. Exits with 1 after any failure.
+using System;
+using System.Runtime.InteropServices;
+using Zep00001;
+
+static class ModuleTest
+{
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    delegate IntPtr Answer();
+
+    static int failures;
+
+    static void Expect(bool condition, string what)
+    {
+        if (condition) return;
+        Console.WriteLine("FAILED: " + what);
+        failures++;
+    }
+
+    static void Throws<T>(Action action, string what) where T : Exception
+    {
+        try
+        {
+            action();
+            Expect(false, what + " throws " + typeof(T).Name);
+        }
+        catch (T)
+        {
+        }
+    }
+
+    static string Call(string slot)
+    {
+        IntPtr entry = Module.Slot(slot);
+        if (entry == IntPtr.Zero) return "(null)";
+        var answer = (Answer)Marshal.GetDelegateForFunctionPointer(entry, typeof(Answer));
+        return Marshal.PtrToStringAnsi(answer());
+    }
+
+    static void SlotsFollowBindAndUnbind()
+    {
+        Module.Bind("ImpFiscal", "21");
+        Expect(Call("StartImpFiscal") == "answering/ZEP00102:StartImpFiscal", "StartImpFiscal reaches " + Call("StartImpFiscal"));
+        Module.Unbind("impfiscal", "21");
+        Expect(Module.Slot("StartImpFiscal") == IntPtr.Zero, "an unbind clears the slots");
+    }
+
+    static void FailuresThrowWhatTheyAre()
+    {
+        try
+        {
+            Module.Bind("Balanca", "1");
+            Expect(false, "a missing package throws");
+        }
+        catch (BindingFailure failure)
+        {
+            Expect(failure.Message == "Erro na carga do pacote: X", "the message is " + failure.Message);
+            Expect(failure.Causes.Length > 1 && failure.Causes[0].StartsWith("cannot load package \"X\""),
+                   "the causes are " + string.Join("|", failure.Causes));
+        }
+        Throws<ArgumentException>(() => Module.Bind("Gaveta"), "an unknown set");
+        Throws<ArgumentException>(() => Module.Bind("ImpFiscal", "21a"), "a malformed model code");
+        Throws<ArgumentException>(() => Module.Slot("StartImpfiscal"), "an unknown slot");
+    }
+
+    static void SelectionsNameThePackage()
+    {
+        Expect(Module.Select("ImpFiscal", "21") == "ZEP00102", "fiscal code 21 selects ZEP00102");
+        Expect(Module.Select("Display", "9") == "", "display code 9 selects none");
+    }
+
+    static void BlocksArePairsOfTaggedValues()
+    {
+        object[][] block = Module.Params_VendaItem_Zep00000(
+            "PADRAO", "12", "N", "789", "CAFE", "T1", "01", "UN", "F", "18.00", "N", 7, 2.5, 9.9, 0, 0, true);
+        Expect(block.Length == 17 && block[1].Length == 2, "17 pairs of two");
+        Expect((string)block[1][0] == "INTEFERRO" && block[1][1] is int && (int)block[1][1] == 7, "INTEFERRO is the int 7");
+        Expect(block[8][1] is double && (double)block[8][1] == 2.5, "QTDE is the double 2.5");
+        Expect(block[15][1] is bool && (bool)block[15][1], "UTILTEF is the bool true");
+    }
+
+    static void TextsCrossAsLatin1Bytes()
+    {
+        var chars = new char[255];
+        for (int i = 0; i < chars.Length; i++) chars[i] = (char)(i + 1);
+        string bytes = new string(chars);
+        object[][] block = Module.Params_VerificaSerialImp_Zep00000(true, bytes, "", "");
+        Expect((string)block[1][1] == bytes, "U+0001 to U+00FF come back in order");
+        Throws<ArgumentException>(() => Module.Params_VerificaSerialImp_Zep00000(true, "\u20AC", "", ""),
+                                  "a character above U+00FF");
+        Throws<ArgumentException>(() => Module.Params_VerificaSerialImp_Zep00000(true, "A\0B", "", ""),
+                                  "a NUL");
+    }
+
+    static void OperatorMessagesReachTheHandler(string version)
+    {
+        Expect(Module.Version == version, "the version is " + Module.Version);
+        string seen = null;
+        Module.OnMensagem = (text, text2, text3, text4, kind, text5, text6, number, dataSet) =>
+            seen = string.Join("|", text, text2, text3, text4, kind, text5, text6, number, dataSet);
+        GC.Collect();
+        Module.Bind("ImpCheque", "1");
+        Expect(seen != null && seen.EndsWith("\rErro na carga do pacote: ZEP00700||N|N|3||001|0|0"),
+               "the message is " + seen);
+        Module.OnMensagem = delegate { throw new TimeoutException("refused by the host"); };
+        Throws<TimeoutException>(() => Module.Bind("ImpCheque", "1"), "the handler's exception reaches the host");
+        Module.OnMensagem = null;
+    }
+
+    static int Main(string[] arguments)
+    {
+        SlotsFollowBindAndUnbind();
+        FailuresThrowWhatTheyAre();
+        SelectionsNameThePackage();
+        BlocksArePairsOfTaggedValues();
+        TextsCrossAsLatin1Bytes();
+#if ZEP_WITHOUT_MESSAGES
+        Console.WriteLine("skipped: the version and the operator messages, which this C interface lacks");
+#else
+        OperatorMessagesReachTheHandler(arguments[0]);
+#endif
+        if (failures > 0) return 1;
+        Console.WriteLine("all passed");
+        return 0;
+    }
+}

@@ -1,0 +1,169 @@
+{ The unit Zep00001 as a Free Pascal host sees it, against the tree's
+  answering packages (each entry takes nothing and answers with its own
+  name), with no cheque printer installed. The first argument is the
+  version the C interface must report. Exits with 1 after any failure. }
+program pascal_test;
+
+{$IFDEF FPC}{$MODE DELPHI}{$H+}{$ENDIF}
+
+uses
+  SysUtils, Variants, Zep00001;
+
+type
+  TAnswer = function: PAnsiChar; cdecl;
+
+  TRecorder = class
+    Calls: Integer;
+    Seen: AnsiString;
+    Refuse: Boolean;
+    procedure Take(const Text, Text2, Text3, Text4: AnsiString; Kind: Integer;
+      const Text5, Text6: AnsiString; Number: Integer; DataSet: Pointer);
+  end;
+
+var
+  Failures: Integer;
+
+procedure Expect(Condition: Boolean; const What: string);
+begin
+  if not Condition then
+  begin
+    Writeln('FAILED: ', What);
+    Inc(Failures);
+  end;
+end;
+
+function Answer(Slot: Pointer): AnsiString;
+begin
+  if Slot = nil then
+    Result := '(nil)'
+  else
+    Result := TAnswer(Slot)();
+end;
+
+procedure TRecorder.Take(const Text, Text2, Text3, Text4: AnsiString; Kind: Integer;
+  const Text5, Text6: AnsiString; Number: Integer; DataSet: Pointer);
+begin
+  Inc(Calls);
+  Seen := Text + '|' + Text2 + '|' + Text3 + '|' + Text4 + '|' + IntToStr(Kind) + '|' +
+    Text5 + '|' + Text6 + '|' + IntToStr(Number) + '|' + BoolToStr(DataSet = nil, 'nil', 'data');
+  if Refuse then
+    raise EAbort.Create('refused by the host');
+end;
+
+procedure SlotsFollowBindAndUnbind;
+begin
+  Expect(StartImpFiscal = nil, 'a slot is nil before its bind');
+  Expect(InstanciaFuncoes_ImpFiscal(21), 'a bind returns True');
+  Expect(Answer(StartImpFiscal) = 'answering/ZEP00102:StartImpFiscal',
+    'StartImpFiscal reaches ' + Answer(StartImpFiscal));
+  Expect(Answer(imprimeMesasAbertas) = 'answering/ZEP00102:ImprimeMesasAbertas',
+    'imprimeMesasAbertas reaches ' + Answer(imprimeMesasAbertas));
+  Expect(EmitirVenda = nil, 'a bind leaves the slots of other sets');
+  Expect(FinalizaFuncoes_ImpFiscal(21), 'an unbind returns True');
+  Expect((StartImpFiscal = nil) and (imprimeMesasAbertas = nil), 'an unbind clears the slots');
+end;
+
+procedure MissingPackageRaisesTheBindingFailure;
+begin
+  try
+    InstanciaFuncoes_Balanca('1');
+    Expect(False, 'a missing package raises');
+  except
+    on Failure: EBindingFailure do
+    begin
+      Expect(Failure.Message = 'Erro na carga do pacote: X', 'the message is ' + Failure.Message);
+      Expect(Pos('cannot load package "X"', Failure.Causes) = 1, 'the causes are ' + Failure.Causes);
+    end;
+  end;
+end;
+
+procedure SelectionsNameThePackage;
+begin
+  Expect(RetNomeBpl_ImpFiscal(21) = 'ZEP00102', 'fiscal code 21 selects ZEP00102');
+  Expect(RetNomeBpl_Balanca('7') = 'X', 'scale code 7 selects X');
+  Expect(RetNomeBpl_Display('9') = '', 'display code 9 selects none');
+end;
+
+procedure BlocksAreVariantArraysOfTaggedPairs;
+var
+  Block: Variant;
+begin
+  Block := Params_VendaItem_Zep00000('PADRAO', '12', 'N', '789', 'CAFE', 'T1', '01', 'UN', 'F',
+    '18.00', 'N', 7, 2.5, 9.9, 0, 0, True);
+  Expect((VarArrayLowBound(Block, 1) = 0) and (VarArrayHighBound(Block, 1) = 16), 'a block has 17 pairs from 0');
+  Expect((VarArrayLowBound(Block[1], 1) = 0) and (VarArrayHighBound(Block[1], 1) = 1), 'a pair has bounds 0 and 1');
+  Expect((Block[1][0] = 'INTEFERRO') and (VarType(Block[1][0]) = varString), 'key 1 is INTEFERRO, a varString');
+  Expect((VarType(Block[1][1]) = varInteger) and (Block[1][1] = 7), 'INTEFERRO is the varInteger 7');
+  Expect((VarType(Block[0][1]) = varString) and (Block[0][1] = 'PADRAO'), 'ESQUEMACOR is a varString');
+  Expect((VarType(Block[8][1]) = varDouble) and (Block[8][1] = 2.5), 'QTDE is the varDouble 2.5');
+  Expect((VarType(Block[15][1]) = varBoolean) and Block[15][1], 'UTILTEF is the varBoolean True');
+end;
+
+procedure TextsCrossByteForByte;
+var
+  Bytes, Passed: AnsiString;
+  I, Flag: Integer;
+  Block: Variant;
+begin
+  SetLength(Bytes, 255);
+  for I := 1 to 255 do
+    Bytes[I] := AnsiChar(I);
+  Passed := Bytes;
+  Flag := 4;
+  Block := Params_AbreCupom_Zep00000('PADRAO', Flag, Passed, Passed, Passed, Passed, Passed, 'F',
+    '', '', 'CPF', '1', '12', 'N', False);
+  Expect((VarType(Block[2][1]) = varString) and (AnsiString(Block[2][1]) = Bytes),
+    'bytes 1 to 255 come back in order');
+  Expect((Flag = 4) and (Passed = Bytes), 'by-reference arguments are left as they were');
+  try
+    Params_VerificaSerialImp_Zep00000(True, 'A'#0'B', '', '');
+    Expect(False, 'a text holding a NUL is refused');
+  except
+    on EZepError do;
+  end;
+end;
+
+procedure VersionIsTheLibrarys;
+begin
+  Expect(ZepVersion = AnsiString(ParamStr(1)), 'the version is ' + ZepVersion);
+end;
+
+procedure OperatorMessagesReachTheHandler;
+var
+  Recorder: TRecorder;
+begin
+  Recorder := TRecorder.Create;
+  OnMensagem := Recorder.Take;
+  Expect(InstanciaFuncoes_ImpCheque(1), 'the cheque printer bind tells the operator and returns True');
+  Expect(Recorder.Calls = 1, 'one message');
+  Expect(Pos(#13'Erro na carga do pacote: ZEP00700||N|N|3||001|0|nil', Recorder.Seen) > 0,
+    'the message is ' + Recorder.Seen);
+  Recorder.Refuse := True;
+  try
+    InstanciaFuncoes_ImpCheque(1);
+    Expect(False, 'the handler''s exception reaches the host');
+  except
+    on EAbort do;
+  end;
+  OnMensagem := nil;
+  InstanciaFuncoes_ImpCheque(1);
+  Expect(Recorder.Calls = 2, 'without a handler messages go to standard error');
+  Recorder.Free;
+end;
+
+begin
+  SlotsFollowBindAndUnbind;
+  MissingPackageRaisesTheBindingFailure;
+  SelectionsNameThePackage;
+  BlocksAreVariantArraysOfTaggedPairs;
+  TextsCrossByteForByte;
+{$IFDEF ZEP_WITHOUT_MESSAGES}
+  Writeln('skipped: the version and the operator messages, which this C interface lacks');
+{$ELSE}
+  VersionIsTheLibrarys;
+  OperatorMessagesReachTheHandler;
+{$ENDIF}
+  if Failures > 0 then
+    Halt(1);
+  Writeln('all passed');
+end.

@@ -1,0 +1,45 @@
+# Builds a host of the generated bindings against the installed tree, as a
+# host's own build does, and runs it against the tree's answering packages
+# minus the cheque printer's, so that its bind tells the operator.
+#   cmake -DLANGUAGE=pascal|dotnet -DCOMPILER=<fpc|mcs> [-DRUNTIME=<mono>]
+#         -DPREFIX=<installed tree> -DLIBDIR=<lib> -DSOURCE=<program>
+#         -DWORK=<scratch directory> -DPACKAGES=<answering packages>
+#         [-DARGUMENTS=...] [-DEXPECT=<texts the output must hold>]
+#         [-DDEFINE=ZEP_WITHOUT_MESSAGES] -P run.cmake
+# DEFINE is defined for the program; ZEP_WITHOUT_MESSAGES also lets a Pascal
+# program link with a C interface that lacks what the unit imports.
+include(${CMAKE_CURRENT_LIST_DIR}/../support/host_run.cmake)
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/packages)
+file(GLOB packages ${PACKAGES}/*)
+foreach(package IN LISTS packages)
+  get_filename_component(name ${package} NAME)
+  if(NOT name MATCHES "ZEP00700")
+    file(CREATE_LINK ${package} ${WORK}/packages/${name} SYMBOLIC)
+  endif()
+endforeach()
+
+set(library_dir ${PREFIX}/${LIBDIR})
+set(flags "")
+if(LANGUAGE STREQUAL "pascal")
+  if(DEFINE)
+    set(flags -d${DEFINE} -k--unresolved-symbols=ignore-all)
+  endif()
+  set(program ${WORK}/host)
+  zep_run(${COMPILER} -vew -Sew ${flags} -Fu${PREFIX}/share/zep00001/pascal -Fl${library_dir}
+      -FU${WORK} -o${program} ${SOURCE})
+else()
+  if(DEFINE)
+    set(flags -define:${DEFINE})
+  endif()
+  set(program ${RUNTIME} ${WORK}/host.exe)
+  zep_run(${COMPILER} -langversion:7 -warn:4 -warnaserror ${flags} -out:${WORK}/host.exe ${SOURCE}
+      ${PREFIX}/share/zep00001/dotnet/Zep00001.cs)
+endif()
+
+set(ENV{LD_LIBRARY_PATH} ${library_dir})
+set(ENV{ZEP_PACKAGE_PATH} ${WORK}/packages)
+zep_run(${program} ${ARGUMENTS})
+message("${output}")
+zep_expect_output("${output}" ${EXPECT})
