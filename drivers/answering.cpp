@@ -19,9 +19,10 @@
 #define ZEP_ENTRY_AS(slot, name) ZEP_ANSWER(slot, name)
 #else
 // The exported name is the entry's text, which is no identifier of its own.
-#define ZEP_ENTRY_AS(slot, name)                                       \
-  extern "C" ZEP_DRIVER_API const char* answer_##slot() __asm__(name); \
-  ZEP_ANSWER(answer_##slot, name)
+#define ZEP_ENTRY_AS(slot, name)                                                                 \
+  extern "C" ZEP_DRIVER_TEXT_API const char* answer_##slot() __asm__(ZEP_DRIVER_ASM_NAME(name)); \
+  extern "C" const char* answer_##slot() { return ZEP_DRIVER_LABEL ":" name; }                   \
+  ZEP_DRIVER_EXPORT_AS(name)
 #endif
 
 #include ZEP_DRIVER_ROWS
