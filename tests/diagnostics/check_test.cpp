@@ -52,22 +52,26 @@ TEST(CheckDiagnostics, NamesTheExportThatComesClosestToAMissingEntry) {
                 "             the package exports imprimeMesasAbertas, another letter case\n"));
 }
 
-// A 32-bit x86 DLL where a package should be: on Windows a DLL for another
-// machine, on Linux no ELF library at all.
+// A DLL of the other width where a package should be: on Windows a DLL a
+// process of this width cannot load, on Linux no ELF library at all.
 TEST(CheckDiagnostics, NamesWhatAPackageFileIsBuiltFor) {
-  const std::filesystem::path directory = std::filesystem::path(testing::TempDir()) / "zep-x86";
+  const zep::inspect::ImageTarget own = zep::inspect::processTarget();
+  const bool windows = own.format == zep::inspect::ImageFormat::Pe;
+  const bool other64 = windows && own.bits == 32;
+  const std::filesystem::path directory = std::filesystem::path(testing::TempDir()) / "zep-width";
   std::filesystem::create_directories(directory);
-  std::vector<std::uint8_t> dll = peImage(0x014c, 32, {"StartImpFiscal"}, {});
+  std::vector<std::uint8_t> dll = other64 ? peImage(0x8664, 64, {"StartImpFiscal"}, {})
+                                          : peImage(0x014c, 32, {"StartImpFiscal"}, {});
   std::ofstream(directory / (ZEP_PACKAGE_PREFIX "ZEP00101" ZEP_PACKAGE_SUFFIX), std::ios::binary)
       .write(reinterpret_cast<const char*>(dll.data()), static_cast<std::streamsize>(dll.size()));
   std::ostringstream out, err;
   int status = zep::host::run({"check", "ImpFiscal", "1", "--package-path", directory.string()},
                               {out, err, {}});
   EXPECT_EQ(status, 2);
-  bool windows = zep::inspect::processTarget().format == zep::inspect::ImageFormat::Pe;
-  EXPECT_THAT(out.str(), HasSubstr(windows ? "is a 32-bit x86 DLL; this process is 64-bit x86-64"
-                                           : "is a Windows DLL (32-bit x86), not an ELF shared "
-                                             "library"));
+  const char* expected = !windows  ? "is a Windows DLL (32-bit x86), not an ELF shared library"
+                         : other64 ? "is a 64-bit x86-64 DLL; this process is 32-bit x86"
+                                   : "is a 32-bit x86 DLL; this process is 64-bit x86-64";
+  EXPECT_THAT(out.str(), HasSubstr(expected));
   std::filesystem::remove_all(directory);
 }
 
