@@ -82,19 +82,29 @@ endfunction()
 # A shared library of the host interface: builds lib<OUTPUT_NAME>.so or
 # <OUTPUT_NAME>.dll from SOURCES, defines BUILDING while compiling it (its
 # export macro's side), and is known as zep00001::<EXPORT_NAME>, in the tree
-# and installed.
+# and installed. With a DESCRIPTION, the DLL carries a version resource that
+# gives it as the file's description.
 function(zep_add_interface_library target)
-  cmake_parse_arguments(ARG "" "OUTPUT_NAME;EXPORT_NAME;BUILDING" "SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;EXPORT_NAME;BUILDING;DESCRIPTION" "SOURCES" ${ARGN})
   add_library(${target} SHARED ${ARG_SOURCES})
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME ${ARG_OUTPUT_NAME}
     EXPORT_NAME ${ARG_EXPORT_NAME})
   if(WIN32)
     set_target_properties(${target} PROPERTIES PREFIX "")
+    if(ARG_DESCRIPTION)
+      set(ZEP_RC_NAME ${ARG_OUTPUT_NAME})
+      set(ZEP_RC_FILE ${ARG_OUTPUT_NAME}${CMAKE_SHARED_LIBRARY_SUFFIX})
+      set(ZEP_RC_DESCRIPTION ${ARG_DESCRIPTION})
+      configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${target}_version.rc @ONLY)
+      target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+    endif()
   endif()
   target_compile_definitions(${target} PRIVATE ${ARG_BUILDING})
+  # The generated version.h stands in the build tree's include directory.
   target_include_directories(${target} PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
+    $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
   add_library(zep00001::${ARG_EXPORT_NAME} ALIAS ${target})
 endfunction()

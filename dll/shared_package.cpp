@@ -1,7 +1,8 @@
 // The default shared package: loads driver packages by base name from the
-// package directories, counts the loads of each name, and writes operator
-// messages to standard error. A host with dialogs provides its own library of
-// this name with the same three exports.
+// package directories, counts the loads of each name, and gives operator
+// messages to the host's message handler, or else writes them to standard
+// error. A host with dialogs provides its own library of this name with the
+// same three exports, or sets a handler through the C interface.
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "message_handler.hpp"
 #include "package_search.hpp"
 #include "inspect/explain.hpp"
 #include "platform/platform.hpp"
@@ -99,9 +101,37 @@ void UnLoadBPL(const std::string& package) {
   zep::platform::closeLibrary(library);
 }
 
-void Mensagem(const std::string& text, const std::string&, const std::string&, const std::string&,
-              zep::TTipoMsg kind, const std::string&, const std::string&, std::int32_t,
-              zep::TClientDataSet*) {
+namespace {
+
+struct MessageReceiver {
+  zep_message_handler handler = nullptr;
+  void* context = nullptr;
+};
+
+std::mutex receiverMutex;
+MessageReceiver receiver;
+
+MessageReceiver currentReceiver() {
+  std::lock_guard<std::mutex> lock(receiverMutex);
+  return receiver;
+}
+
+}  // namespace
+
+extern "C" ZEP_SHARED_API void zep_dll_set_message_handler(zep_message_handler handler,
+                                                           void* context) {
+  std::lock_guard<std::mutex> lock(receiverMutex);
+  receiver = {handler, context};
+}
+
+void Mensagem(const std::string& text, const std::string& text2, const std::string& text3,
+              const std::string& text4, zep::TTipoMsg kind, const std::string& text5,
+              const std::string& text6, std::int32_t number, zep::TClientDataSet* dataSet) {
+  if (const MessageReceiver to = currentReceiver(); to.handler != nullptr) {
+    to.handler(to.context, text.c_str(), text2.c_str(), text3.c_str(), text4.c_str(),
+               static_cast<std::int32_t>(kind), text5.c_str(), text6.c_str(), number, dataSet);
+    return;
+  }
   std::string shown = text;
   for (char& c : shown) {
     if (c == '\r') c = '\n';

@@ -15,12 +15,23 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "zep00001/entries/expand.h"
+/* ZEP_VERSION_MAJOR, ZEP_VERSION_MINOR, ZEP_VERSION_PATCH and ZEP_VERSION,
+   the version this header belongs to. */
+#include "zep00001/version.h"
 
-/* ZEP_CALL is the calling convention of every function here; ZEP_C_API
-   marks them exported from the library and imported by its hosts. */
+/* ZEP_CALL is the calling convention of every function here and of the
+   message handler: on 32-bit Windows __stdcall, the convention of Windows
+   DLL interfaces (Delphi's stdcall, VB, .NET's default marshalling), and
+   there the library exports each function under its plain name (zep_bind),
+   while its import library gives a C compiler the name it asks for
+   (_zep_bind@8). Elsewhere the platform's one convention. ZEP_C_API marks
+   the functions exported from the library and imported by its hosts. */
 #if defined(_WIN32)
+#if defined(__i386__) || defined(_M_IX86)
+#define ZEP_CALL __stdcall
+#else
 #define ZEP_CALL __cdecl
+#endif
 #if defined(ZEP_BUILDING_C_INTERFACE)
 #define ZEP_C_API __declspec(dllexport)
 #else
@@ -38,12 +49,17 @@ extern "C" {
 /* Results of the functions that return an int code. */
 enum {
   ZEP_OK = 0,
-  ZEP_ERR_LOAD = 1,     /* the bind's failure: its package could not be loaded */
-  ZEP_ERR_ARGUMENT = 2, /* an unknown set, slot or pair, a model code that is no 32-bit
-                           decimal, a null pointer where one is required, a wrong tag */
-  ZEP_ERR_BUFFER = 3,   /* the text did not fit; *size says what it needs */
-  ZEP_ERR_INTERNAL = 4  /* anything else the module raised, out of memory included */
+  ZEP_ERR_LOAD = 1,       /* the bind's failure: its package could not be loaded */
+  ZEP_ERR_ARGUMENT = 2,   /* an unknown set, slot or pair, a model code that is no 32-bit
+                             decimal, a null pointer where one is required, a wrong tag */
+  ZEP_ERR_BUFFER = 3,     /* the text did not fit; *size says what it needs */
+  ZEP_ERR_INTERNAL = 4,   /* anything else the module raised, out of memory included */
+  ZEP_ERR_UNSUPPORTED = 5 /* the shared package in use cannot do this: it is the host's own */
 };
+
+/* The library's version, "MAJOR.MINOR.PATCH" (ZEP_VERSION of the header it
+   was built with), so that a host can tell which one it loaded. */
+ZEP_C_API const char* ZEP_CALL zep_version(void);
 
 /* Binds a slot set, as InstanciaFuncoes_<set>: the package that serves it is
    loaded and its entries looked up into the set's slots. `set` is a set's
@@ -101,19 +117,38 @@ typedef struct zep_block zep_block;
 enum { ZEP_TAG_STRING, ZEP_TAG_INTEGER, ZEP_TAG_DOUBLE, ZEP_TAG_BOOLEAN };
 
 /* The six builders, zep_Params_<Operation>_Zep00000, with the module's
-   parameters in their declared order (see entries/builders.def): a text is
-   `const char*` (never NULL), a 32-bit integer `int32_t`, a double
-   `double`, a boolean `int` (0 false, anything else true); a parameter that
-   the module's builder takes by reference is passed by value here. Each
-   returns a new block, or NULL with a last error. */
-#define ZEP_C_TYPE_Text const char*
-#define ZEP_C_TYPE_Integer int32_t
-#define ZEP_C_TYPE_Double double
-#define ZEP_C_TYPE_Boolean int
-#define ZEP_C_PARAMETER(kind, passing, name, pair) , ZEP_C_TYPE_##kind name
-#define ZEP_BUILDER(builder, pairs, parameters) \
-  ZEP_C_API zep_block* ZEP_CALL zep_##builder(ZEP_DROP_FIRST(parameters(ZEP_C_PARAMETER)));
-#include "zep00001/entries/builders.def"
+   parameters in their declared order (entries/builders.def, which these
+   declarations follow): a text is `const char*` (never NULL), a 32-bit
+   integer `int32_t`, a double `double`, a boolean `int` (0 false, anything
+   else true); a parameter that the module's builder takes by reference is
+   passed by value here. Each returns a new block, or NULL with a last
+   error. */
+ZEP_C_API zep_block* ZEP_CALL zep_Params_AbreCupom_Zep00000(
+    const char* ESQUEMACOR, int32_t INTTEFERRO, const char* INCLUICPF, const char* INCLUINOME,
+    const char* INCLUIENDERECO, const char* CUPNR, const char* CONTCUPOM, const char* TIPOTICKET,
+    const char* IVACOMP, const char* IVAPROP, const char* TIPODOC, const char* NRDOC,
+    const char* MESA, const char* IDUTILTEF, int UTILTEF);
+ZEP_C_API zep_block* ZEP_CALL zep_Params_VendaItem_Zep00000(
+    const char* ESQUEMACOR, const char* MESA, const char* FLAG, const char* CDARVPROD,
+    const char* NMPROD, const char* CDALIQ, const char* IDALIQ, const char* UNIDADE,
+    const char* TIPOTICKET, const char* VRPERCALIQ, const char* IDUTILTEF, int32_t INTEFERRO,
+    double QTDE, double VALOR, double DESCONT, double ACRESCIMO, int UTILTEF);
+ZEP_C_API zep_block* ZEP_CALL zep_Params_ImpressaoVenda_Zep00000(
+    const char* TOTPARCCV, const char* CDFILIAL, const char* CDCAIXA, const char* NRLAUDO,
+    const char* ESQUEMACOR, const char* SENHACUPOM, const char* TIPOVENDA, const char* NMCONSUMIDOR,
+    const char* DSOBSCUPFIS, const char* CDPORTAIMPFIS, int32_t IDTIPOIMPFIS, double SALDODEBITO,
+    double PRECOSUBSIDIO);
+ZEP_C_API zep_block* ZEP_CALL zep_Params_Atu_TotGeral_Zep00000(
+    const char* CDFILIAL, const char* CDCAIXA, const char* NRSERIEIMP, const char* ESQUEMACOR,
+    const char* IDVALIDA, int BOPODERECOMPORGT, const char* CRZTAB, const char* CRZECF,
+    const char* CROTAB, const char* CROECF, double VBRUTATAB, double VRBRUTAECF);
+ZEP_C_API zep_block* ZEP_CALL zep_Params_Carrega_Dados_Impressora_Zep00000(
+    const char* ESQUEMA, const char* DATAATUIMP, const char* ECFIMP, const char* NRSERIEIMP,
+    const char* REDIMP, const char* DATAIMP, const char* CDPORTAIMPFIS);
+ZEP_C_API zep_block* ZEP_CALL zep_Params_VerificaSerialImp_Zep00000(int UTILIZAIMPFIS,
+                                                                    const char* DSDIRCAD,
+                                                                    const char* ESQUEMACOR,
+                                                                    const char* REV_NRSERIE_IMP);
 
 /* Readers of a block; `pair` counts from 0. A NULL block, a pair out of
    range or a pair of another tag gives NULL, 0 (-1 from zep_block_tag,
@@ -132,6 +167,26 @@ ZEP_C_API double ZEP_CALL zep_block_double(const zep_block* block, size_t pair);
 ZEP_C_API int ZEP_CALL zep_block_boolean(const zep_block* block, size_t pair);
 /* Releases a block; NULL does nothing. */
 ZEP_C_API void ZEP_CALL zep_block_free(zep_block* block);
+
+/* Receives the operator messages that the module sends through the default
+   shared package's Mensagem (today one: the cheque printer's failed bind,
+   kind 3), with Mensagem's nine arguments as the module passed them: the
+   texts as NUL-terminated bytes, unchanged (a carriage return may stand in
+   `text`), `kind` the message kind's ordinal, and `data_set` the data set
+   pointer as given (NULL from the module). Called on the thread that binds,
+   before the bind returns; the texts are valid for the call only. */
+typedef void(ZEP_CALL* zep_message_handler)(void* context, const char* text, const char* text2,
+                                            const char* text3, const char* text4, int32_t kind,
+                                            const char* text5, const char* text6, int32_t number,
+                                            void* data_set);
+
+/* Sends the operator messages to `handler`, called with `context` as its
+   first argument, instead of to standard error; a NULL handler gives them
+   to standard error again. One handler per process: a second call replaces
+   the first. Set it while no bind runs. ZEP_ERR_UNSUPPORTED when the shared
+   package in use is the host's own rather than the default one: its own
+   Mensagem shows the messages. */
+ZEP_C_API int ZEP_CALL zep_set_message_handler(zep_message_handler handler, void* context);
 
 #ifdef __cplusplus
 }

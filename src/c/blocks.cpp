@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "interface.hpp"
+#include "parameters.h"
 #include "zep00001/zep00001.hpp"
 
 struct zep_block {

@@ -39,6 +39,9 @@ int classify(std::string& text) {
   } catch (const ArgumentError& failure) {
     text = failure.what();
     return ZEP_ERR_ARGUMENT;
+  } catch (const Unsupported& failure) {
+    text = failure.what();
+    return ZEP_ERR_UNSUPPORTED;
   } catch (const BindingFailure& failure) {
     text = withCauses(failure);
     return ZEP_ERR_LOAD;

@@ -22,6 +22,12 @@ class ArgumentError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
+// The shared package in use cannot do what was asked: ZEP_ERR_UNSUPPORTED.
+class Unsupported : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
 // A text result did not fit the caller's buffer: ZEP_ERR_BUFFER.
 class BufferTooSmall : public std::length_error {
  public:

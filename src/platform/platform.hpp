@@ -44,6 +44,12 @@ std::string packageFileName(const std::string& package);
 // The absolute directory of the library or program that holds `address`.
 std::string directoryOf(const void* address);
 
+// The export `name` of the loaded library that holds `address` (a function
+// it defines), or null when it has none; `file` receives that library's
+// path. How one library reaches an optional export of another that it
+// already uses, without naming that one's file.
+void* exportOfLibraryHolding(const void* address, const char* name, std::string& file);
+
 bool isRegularFile(const std::string& path);
 
 // The first `limit` bytes of the file at `path` and the file's whole size,

@@ -94,6 +94,18 @@ std::string directoryOf(const void* address) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+void* exportOfLibraryHolding(const void* address, const char* name, std::string& file) {
+  Dl_info info{};
+  if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return nullptr;
+  file = info.dli_fname;
+  // Already mapped: this only takes a handle, given back at once.
+  Library library = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
+  if (library == nullptr) return nullptr;
+  void* found = Exports(library).find(name);
+  dlclose(library);
+  return found;
+}
+
 bool isRegularFile(const std::string& path) {
   struct stat status {};
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);

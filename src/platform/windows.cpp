@@ -131,14 +131,31 @@ void* Exports::find(const char* name) const noexcept {
 
 std::string packageFileName(const std::string& package) { return package + ".bpl"; }
 
-std::string directoryOf(const void* address) {
+namespace {
+
+// The loaded module that holds `address`, or null.
+HMODULE moduleHolding(const void* address) {
   HMODULE module = nullptr;
   if (!GetModuleHandleExW(
           GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
           static_cast<const wchar_t*>(address), &module)) {
-    return {};
+    return nullptr;
   }
-  return directoryPart(narrow(windows::moduleFileName(module)));
+  return module;
+}
+
+}  // namespace
+
+std::string directoryOf(const void* address) {
+  HMODULE module = moduleHolding(address);
+  return module == nullptr ? std::string() : directoryPart(narrow(windows::moduleFileName(module)));
+}
+
+void* exportOfLibraryHolding(const void* address, const char* name, std::string& file) {
+  HMODULE module = moduleHolding(address);
+  if (module == nullptr) return nullptr;
+  file = narrow(windows::moduleFileName(module));
+  return reinterpret_cast<void*>(GetProcAddress(module, name));
 }
 
 bool isRegularFile(const std::string& path) {

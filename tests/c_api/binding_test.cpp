@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -181,6 +182,56 @@ TEST_F(CBinding, ALoadFailureGivesTheBindingFailureThenItsCauseLineByLine) {
   EXPECT_EQ(zep_slot("StartImpCheque"), nullptr);
 }
 
+struct Message {
+  std::thread::id thread;
+  std::vector<std::string> texts;
+  std::int32_t kind;
+  std::int32_t number;
+  void* dataSet;
+};
+
+void ZEP_CALL receive(void* context, const char* text, const char* text2, const char* text3,
+                      const char* text4, std::int32_t kind, const char* text5, const char* text6,
+                      std::int32_t number, void* dataSet) {
+  static_cast<std::vector<Message>*>(context)->push_back({std::this_thread::get_id(),
+                                                          {text, text2, text3, text4, text5, text6},
+                                                          kind,
+                                                          number,
+                                                          dataSet});
+}
+
+TEST_F(CBinding, OperatorMessagesReachTheHandlerThenStandardErrorAgain) {
+  usePackages("broken");
+  std::vector<Message> received;
+  ASSERT_EQ(zep_set_message_handler(receive, &received), ZEP_OK);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(zep_bind("ImpCheque", "1"), ZEP_OK);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0].thread, std::this_thread::get_id());
+  const std::string& text = received[0].texts[0];
+  EXPECT_NE(text.find("libZEP00700.so is in none of the package directories"), std::string::npos);
+  EXPECT_EQ(text.substr(text.find('\r')), "\rErro na carga do pacote: ZEP00700");
+  EXPECT_EQ(received[0].texts, (std::vector<std::string>{text, "", "N", "N", "", "001"}));
+  EXPECT_EQ(received[0].kind, 3);
+  EXPECT_EQ(received[0].number, 0);
+  EXPECT_EQ(received[0].dataSet, nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+  ASSERT_EQ(zep_set_message_handler(nullptr, nullptr), ZEP_OK);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(zep_bind("ImpCheque", "1"), ZEP_OK);
+  EXPECT_EQ(received.size(), 1u);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("[operator message, kind 3]\n"),
+            std::string::npos);
+}
+
+TEST(CVersion, IsTheProjectsVersion) {
+  EXPECT_STREQ(zep_version(), ZEP_VERSION);
+  EXPECT_EQ(std::string(ZEP_VERSION), std::to_string(ZEP_VERSION_MAJOR) + "." +
+                                          std::to_string(ZEP_VERSION_MINOR) + "." +
+                                          std::to_string(ZEP_VERSION_PATCH));
+}
+
 TEST_F(CBinding, SelectionGivesThePackageName) {
   const char* const cases[][3] = {{"ImpFiscal", "21", "ZEP00102"}, {"impfiscal", "35", ""},
                                   {"LEITOR", "4", "ZEP01800"},     {"Balanca", "7", "X"},
@@ -263,11 +314,12 @@ TEST(CLastError, BelongsToTheThreadThatFailed) {
 }
 
 TEST(CExports, AreTheZepFunctionsOnly) {
-  std::set<std::string> expected = {"zep_bind",          "zep_unbind",       "zep_slot",
-                                    "zep_select",        "zep_last_error",   "zep_block_size",
-                                    "zep_block_key",     "zep_block_tag",    "zep_block_string",
-                                    "zep_block_integer", "zep_block_double", "zep_block_boolean",
-                                    "zep_block_free"};
+  std::set<std::string> expected = {
+      "zep_bind",          "zep_unbind",       "zep_slot",
+      "zep_select",        "zep_last_error",   "zep_block_size",
+      "zep_block_key",     "zep_block_tag",    "zep_block_string",
+      "zep_block_integer", "zep_block_double", "zep_block_boolean",
+      "zep_block_free",    "zep_version",      "zep_set_message_handler"};
 #define ZEP_BUILDER(builder, pairs, parameters) expected.insert("zep_" #builder);
 #include "zep00001/entries/builders.def"
 

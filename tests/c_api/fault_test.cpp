@@ -47,6 +47,15 @@ TEST_F(CFaults, AFailedUnloadIsInternalAfterTheSlotsWereCleared) {
   script().unload = nullptr;
 }
 
+// A host's own shared package keeps its Mensagem: there is no handler to set.
+TEST_F(CFaults, AHostsOwnSharedPackageTakesNoMessageHandler) {
+  EXPECT_EQ(zep_set_message_handler(nullptr, nullptr), ZEP_ERR_UNSUPPORTED);
+  EXPECT_NE(lastError().find("/recording/lib_dll.so\", is a host's own and takes no message "
+                             "handler"),
+            std::string::npos)
+      << lastError();
+}
+
 TEST_F(CFaults, EveryNestedCauseStandsOnALineOfItsOwn) {
   script().load = [](const std::string&) -> void* {
     try {
