@@ -35,4 +35,64 @@ std::string candidatePath(const std::string& directory, const std::string& packa
   return directory + platform::kDirectorySeparator + platform::packageFileName(package);
 }
 
+namespace {
+
+// Permission bits as POSIX numbers them.
+constexpr std::uint32_t kOthersWrite = 0002;
+constexpr std::uint32_t kGroupWrite = 0020;
+constexpr std::uint32_t kSticky = 01000;
+
+std::string number(std::uint32_t id) { return std::to_string(id); }
+
+}  // namespace
+
+std::vector<TrustFinding> trustFindings(const std::string& path, const platform::FileStatus& file,
+                                        const std::string& directory,
+                                        const std::optional<platform::FileStatus>& inDirectory,
+                                        std::uint32_t effectiveUser, bool refusalsOnly) {
+  std::vector<TrustFinding> found;
+  if (!file.hasOwnership) return found;
+  const bool worldWritable = (file.mode & kOthersWrite) != 0;
+  if (worldWritable) {
+    found.push_back({Exposure::WorldWritableFile, true,
+                     "is writable by every user, so anyone could put code of theirs into every "
+                     "process that loads it",
+                     "chmod o-w " + path});
+  }
+  if (file.owner != 0 && file.owner != effectiveUser) {
+    std::string remedy = "chown root " + path;
+    if (effectiveUser != 0) remedy += " (or chown " + number(effectiveUser) + " " + path + ")";
+    found.push_back({Exposure::ForeignOwner, true,
+                     "is owned by user " + number(file.owner) +
+                         ", neither root nor the user this process runs as (" +
+                         number(effectiveUser) + "), so that user could put code of theirs into it",
+                     remedy});
+  }
+  const bool checkDirectory = inDirectory && inDirectory->hasOwnership;
+  const bool openDirectory = checkDirectory && (inDirectory->mode & kOthersWrite) != 0;
+  if (openDirectory && (inDirectory->mode & kSticky) == 0) {
+    found.push_back({Exposure::OpenDirectory, true,
+                     "is in " + directory +
+                         ", which every user can write and which has no sticky bit, so anyone "
+                         "could put a package of theirs in its place",
+                     "chmod o-w " + directory});
+  }
+  if (refusalsOnly) return found;
+  // What others may write is told above; the group's write matters apart.
+  if (!worldWritable && (file.mode & kGroupWrite) != 0) {
+    found.push_back({Exposure::GroupWritableFile, false,
+                     "is writable by its group (group " + number(file.group) +
+                         "), whose members could put code of theirs into it",
+                     "chmod g-w " + path});
+  }
+  if (checkDirectory && !openDirectory && (inDirectory->mode & kGroupWrite) != 0) {
+    found.push_back({Exposure::GroupWritableDirectory, false,
+                     "is in " + directory + ", which its group (group " +
+                         number(inDirectory->group) +
+                         ") can write, so its members could put a package of theirs in its place",
+                     "chmod g-w " + directory});
+  }
+  return found;
+}
+
 }  // namespace zep::shared_package

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.hpp"
+
 namespace zep::shared_package {
 
 // A name LoadBPL_FOS accepts: non-empty, ASCII letters, digits and '_' only,
@@ -23,5 +25,36 @@ std::vector<std::string> packageDirectories(const std::optional<std::string>& se
 
 // The package's file in one directory: lib<name>.so, or <name>.bpl on Windows.
 std::string candidatePath(const std::string& directory, const std::string& package);
+
+// What lets others than the package's owner put code of theirs into every
+// process that loads it. The first three refuse the load; the group's write
+// is the group's own affair, told as a warning.
+enum class Exposure {
+  WorldWritableFile,
+  ForeignOwner,
+  OpenDirectory,
+  GroupWritableFile,
+  GroupWritableDirectory,
+};
+
+struct TrustFinding {
+  Exposure exposure;
+  bool refused;
+  // What is wrong, said of the file: "is writable by every user, ...".
+  std::string problem;
+  // The command that mends it.
+  std::string remedy;
+};
+
+// Who may change the file at `path`, found in `directory`, as their status
+// shows (platform::fileStatus); `effectiveUser` is this process's. Allowed:
+// a file of root or of that user, writable by no one else, in a directory
+// that others cannot write or that has the sticky bit (as /tmp). Nothing is
+// found where the status carries no ownership (Windows). With
+// `refusalsOnly`, what a load asks: the warnings are not made.
+std::vector<TrustFinding> trustFindings(const std::string& path, const platform::FileStatus& file,
+                                        const std::string& directory,
+                                        const std::optional<platform::FileStatus>& inDirectory,
+                                        std::uint32_t effectiveUser, bool refusalsOnly = false);
 
 }  // namespace zep::shared_package

@@ -2,15 +2,18 @@
 // package directories, counts the loads of each name, and writes operator
 // messages to standard error. A host with dialogs provides its own library of
 // this name with the same three exports.
+#include <algorithm>
+#include <array>
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "package_search.hpp"
 #include "inspect/explain.hpp"
+#include "package_search.hpp"
 #include "platform/platform.hpp"
 #include "zep00001/zep00001.hpp"
 
@@ -43,9 +46,68 @@ const std::string& ownDirectory() {
   return directory;
 }
 
+// Files that passed the check before their load, known again by their
+// identity, so that an unchanged file is not read on every load. A till
+// loads a handful of packages; the oldest is forgotten first.
+class CheckedFiles {
+ public:
+  bool holds(const zep::platform::FileStatus::Identity& identity) const {
+    return std::find(entries_.begin(), entries_.begin() + count_, identity) !=
+           entries_.begin() + count_;
+  }
+  void add(const zep::platform::FileStatus::Identity& identity) {
+    if (holds(identity)) return;
+    entries_[next_] = identity;
+    next_ = (next_ + 1) % entries_.size();
+    count_ = std::min(count_ + 1, entries_.size());
+  }
+
+ private:
+  std::array<zep::platform::FileStatus::Identity, 32> entries_{};
+  std::size_t count_ = 0;
+  std::size_t next_ = 0;
+};
+
 std::mutex tableMutex;
 // Every load holds one handle; an unload of the name releases the latest.
 std::map<std::string, std::vector<zep::platform::Library>> loads;
+CheckedFiles checkedFiles;
+
+// Loads the package file at `path`, found in `directory`, whose status the
+// search read; or gives null and why not. A file that others could rewrite
+// is refused before anything of it is read.
+zep::platform::Library openPackage(const std::string& path, const zep::platform::FileStatus& status,
+                                   const std::string& directory, std::string& reason) {
+  std::optional<zep::platform::FileStatus> inDirectory;
+  if (status.hasOwnership) inDirectory = zep::platform::fileStatus(directory);
+  // Which user this process is matters only for a file that root does not own.
+  const std::uint32_t user = status.owner == 0 ? 0 : zep::platform::effectiveUser();
+  const std::vector<zep::shared_package::TrustFinding> refusals =
+      zep::shared_package::trustFindings(path, status, directory, inDirectory, user, true);
+  if (!refusals.empty()) {
+    reason.clear();
+    for (const zep::shared_package::TrustFinding& refusal : refusals) {
+      if (!reason.empty()) reason += "\n  " + path + ": ";
+      reason += refusal.problem + "; remedy: " + refusal.remedy;
+    }
+    return nullptr;
+  }
+  bool checkedBefore = false;
+  if (status.identity) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    checkedBefore = checkedFiles.holds(*status.identity);
+  }
+  const zep::platform::Timestamp checkBegan = zep::platform::changeClock();
+  zep::platform::Library library = zep::inspect::openCheckedLibrary(path, reason, checkedBefore);
+  // A change within the clock tick of the check could leave the change time
+  // as the search read it; such a file is checked again next time.
+  if (library != nullptr && !checkedBefore && status.identity &&
+      status.identity->changed < checkBegan) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    checkedFiles.add(*status.identity);
+  }
+  return library;
+}
 
 }  // namespace
 
@@ -58,12 +120,13 @@ void* LoadBPL_FOS(const std::string& package) {
   for (const std::string& directory : zep::shared_package::packageDirectories(
            zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory())) {
     std::string path = zep::shared_package::candidatePath(directory, package);
-    if (!zep::platform::isRegularFile(path)) {
+    const std::optional<zep::platform::FileStatus> status = zep::platform::fileStatus(path);
+    if (!status || status->kind != zep::platform::FileStatus::Kind::Regular) {
       tried += "\n  " + path + ": no such file";
       continue;
     }
     std::string reason;
-    zep::platform::Library library = zep::inspect::openCheckedLibrary(path, reason);
+    zep::platform::Library library = openPackage(path, *status, directory, reason);
     if (library == nullptr) {
       throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " + path +
                                ": " + reason);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,6 +98,33 @@ std::string directoryOf(const void* address) {
 bool isRegularFile(const std::string& path) {
   struct stat status {};
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::optional<FileStatus> fileStatus(const std::string& path) {
+  struct stat found {};
+  if (stat(path.c_str(), &found) != 0) return std::nullopt;
+  FileStatus status;
+  status.kind = S_ISREG(found.st_mode)   ? FileStatus::Kind::Regular
+                : S_ISDIR(found.st_mode) ? FileStatus::Kind::Directory
+                                         : FileStatus::Kind::Other;
+  status.hasOwnership = true;
+  status.owner = found.st_uid;
+  status.group = found.st_gid;
+  status.mode = found.st_mode & 07777;
+  status.identity = FileStatus::Identity{static_cast<std::uint64_t>(found.st_dev),
+                                         static_cast<std::uint64_t>(found.st_ino),
+                                         static_cast<std::uint64_t>(found.st_size),
+                                         {found.st_mtim.tv_sec, found.st_mtim.tv_nsec},
+                                         {found.st_ctim.tv_sec, found.st_ctim.tv_nsec}};
+  return status;
+}
+
+std::uint32_t effectiveUser() { return geteuid(); }
+
+Timestamp changeClock() {
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return {now.tv_sec, now.tv_nsec};
 }
 
 bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }

@@ -146,6 +146,19 @@ bool isRegularFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::optional<FileStatus> fileStatus(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  FileStatus status;
+  status.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileStatus::Kind::Directory
+                                                             : FileStatus::Kind::Regular;
+  return status;
+}
+
+std::uint32_t effectiveUser() { return 0; }
+
+Timestamp changeClock() { return {}; }
+
 bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size) {
   HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ,
