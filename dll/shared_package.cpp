@@ -97,12 +97,12 @@ zep::platform::Library openPackage(const std::string& path, const zep::platform:
     std::lock_guard<std::mutex> lock(tableMutex);
     checkedBefore = checkedFiles.holds(*status.identity);
   }
+  if (checkedBefore) return zep::inspect::openCheckedLibrary(path, reason, true);
   const zep::platform::Timestamp checkBegan = zep::platform::changeClock();
-  zep::platform::Library library = zep::inspect::openCheckedLibrary(path, reason, checkedBefore);
+  zep::platform::Library library = zep::inspect::openCheckedLibrary(path, reason);
   // A change within the clock tick of the check could leave the change time
   // as the search read it; such a file is checked again next time.
-  if (library != nullptr && !checkedBefore && status.identity &&
-      status.identity->changed < checkBegan) {
+  if (library != nullptr && status.identity && status.identity->changed < checkBegan) {
     std::lock_guard<std::mutex> lock(tableMutex);
     checkedFiles.add(*status.identity);
   }

@@ -65,6 +65,18 @@ int collectSegments(dl_phdr_info* info, std::size_t, void* data) {
 Exports::Exports(Library library) : library_(library) {
   link_map* map = nullptr;
   if (library == nullptr || dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return;
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 35)
+  // The loader's own index gives the object's whole mapping without walking
+  // every loaded object under its lock; the gaps between the segments are
+  // reserved to the object, so nothing of another lies within.
+  dl_find_object object{};
+  if (_dl_find_object(map->l_ld, &object) == 0 && object.dlfo_link_map == map) {
+    ranges_[0] = {reinterpret_cast<std::uintptr_t>(object.dlfo_map_start),
+                  reinterpret_cast<std::uintptr_t>(object.dlfo_map_end)};
+    rangeCount_ = 1;
+    return;
+  }
+#endif
   std::uintptr_t found[16][2];
   SegmentSearch search{map, 16, 0, found};
   dl_iterate_phdr(collectSegments, &search);
