@@ -17,22 +17,19 @@ bool isBaseName(const std::string& name) {
 std::vector<std::string> packageDirectories(const std::optional<std::string>& searchPath,
                                             const std::string& ownDirectory) {
   std::vector<std::string> directories;
-  if (searchPath) {
-    std::string::size_type start = 0;
-    while (start <= searchPath->size()) {
-      std::string::size_type end = searchPath->find(platform::kPathListSeparator, start);
-      if (end == std::string::npos) end = searchPath->size();
-      std::string entry = searchPath->substr(start, end - start);
-      if (platform::isAbsolutePath(entry)) directories.push_back(entry);
-      start = end + 1;
-    }
-  }
-  if (!ownDirectory.empty()) directories.push_back(ownDirectory);
+  visitPackageDirectories(searchPath, ownDirectory, [&](std::string_view directory) {
+    directories.emplace_back(directory);
+    return false;
+  });
   return directories;
 }
 
-std::string candidatePath(const std::string& directory, const std::string& package) {
-  return directory + platform::kDirectorySeparator + platform::packageFileName(package);
+std::string candidatePath(std::string_view directory, const std::string& package) {
+  const std::string file = platform::packageFileName(package);
+  std::string path;
+  path.reserve(directory.size() + 1 + file.size());
+  path.append(directory).append(1, platform::kDirectorySeparator).append(file);
+  return path;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.hpp"
@@ -19,12 +20,31 @@ bool isBaseName(const std::string& name);
 // The directories searched, in order: the absolute entries of `searchPath`
 // (the value of ZEP_PACKAGE_PATH, when set), then `ownDirectory` (that of the
 // shared package library) when known. Empty and relative entries are skipped,
-// so the current directory is never searched.
+// so the current directory is never searched. Each is given to `visit` until
+// it returns true; gives whether one did. Nothing is copied: this runs on
+// every load.
+template <class Visit>
+bool visitPackageDirectories(const std::optional<std::string>& searchPath,
+                             std::string_view ownDirectory, Visit&& visit) {
+  if (searchPath) {
+    std::string_view rest = *searchPath;
+    for (;;) {
+      const std::string_view::size_type end = rest.find(platform::kPathListSeparator);
+      const std::string_view entry = rest.substr(0, end);
+      if (platform::isAbsolutePath(entry) && visit(entry)) return true;
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 1);
+    }
+  }
+  return !ownDirectory.empty() && visit(ownDirectory);
+}
+
+// The same directories, as a list.
 std::vector<std::string> packageDirectories(const std::optional<std::string>& searchPath,
                                             const std::string& ownDirectory);
 
 // The package's file in one directory: lib<name>.so, or <name>.bpl on Windows.
-std::string candidatePath(const std::string& directory, const std::string& package);
+std::string candidatePath(std::string_view directory, const std::string& package);
 
 // What lets others than the package's owner put code of theirs into every
 // process that loads it. The first three refuse the load; the group's write

@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "inspect/explain.hpp"
@@ -69,7 +70,9 @@ class CheckedFiles {
 };
 
 std::mutex tableMutex;
-// Every load holds one handle; an unload of the name releases the latest.
+// Every load holds one handle; an unload of the name releases the latest. A
+// name keeps its entry when it holds none, so that a package bound and
+// unbound over and over makes and frees nothing here.
 std::map<std::string, std::vector<zep::platform::Library>> loads;
 CheckedFiles checkedFiles;
 
@@ -117,36 +120,37 @@ void* LoadBPL_FOS(const std::string& package) {
                              ": a package name is a base name of ASCII letters, digits and _");
   }
   std::string tried;
-  for (const std::string& directory : zep::shared_package::packageDirectories(
-           zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory())) {
-    std::string path = zep::shared_package::candidatePath(directory, package);
-    const std::optional<zep::platform::FileStatus> status = zep::platform::fileStatus(path);
-    if (!status || status->kind != zep::platform::FileStatus::Kind::Regular) {
-      tried += "\n  " + path + ": no such file";
-      continue;
-    }
-    std::string reason;
-    zep::platform::Library library = openPackage(path, *status, directory, reason);
-    if (library == nullptr) {
-      throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " + path +
-                               ": " + reason);
-    }
-    std::lock_guard<std::mutex> lock(tableMutex);
-    try {
-      loads[package].push_back(library);
-    } catch (...) {
-      // The name's entry may have been made for this load alone: left empty,
-      // UnLoadBPL would take it for a load to release.
-      auto entry = loads.find(package);
-      if (entry != loads.end() && entry->second.empty()) loads.erase(entry);
-      zep::platform::closeLibrary(library);
-      throw;
-    }
-    return library;
+  zep::platform::Library library = nullptr;
+  zep::shared_package::visitPackageDirectories(
+      zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory(),
+      [&](std::string_view directory) {
+        const std::string path = zep::shared_package::candidatePath(directory, package);
+        const std::optional<zep::platform::FileStatus> status = zep::platform::fileStatus(path);
+        if (!status || status->kind != zep::platform::FileStatus::Kind::Regular) {
+          tried += "\n  " + path + ": no such file";
+          return false;
+        }
+        std::string reason;
+        library = openPackage(path, *status, std::string(directory), reason);
+        if (library == nullptr) {
+          throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " +
+                                   path + ": " + reason);
+        }
+        return true;
+      });
+  if (library == nullptr) {
+    throw std::runtime_error("cannot load package " + quoted(package) + ": " +
+                             zep::platform::packageFileName(package) +
+                             " is in none of the package directories" + tried);
   }
-  throw std::runtime_error("cannot load package " + quoted(package) + ": " +
-                           zep::platform::packageFileName(package) +
-                           " is in none of the package directories" + tried);
+  std::lock_guard<std::mutex> lock(tableMutex);
+  try {
+    loads[package].push_back(library);
+  } catch (...) {
+    zep::platform::closeLibrary(library);
+    throw;
+  }
+  return library;
 }
 
 void UnLoadBPL(const std::string& package) {
@@ -154,10 +158,9 @@ void UnLoadBPL(const std::string& package) {
   {
     std::lock_guard<std::mutex> lock(tableMutex);
     auto found = loads.find(package);
-    if (found == loads.end()) return;
+    if (found == loads.end() || found->second.empty()) return;
     library = found->second.back();
     found->second.pop_back();
-    if (found->second.empty()) loads.erase(found);
   }
   zep::platform::closeLibrary(library);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zep::platform {
@@ -95,7 +96,7 @@ Timestamp changeClock();
 // when the file cannot be opened or read.
 bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size);
-bool isAbsolutePath(const std::string& path);
+bool isAbsolutePath(std::string_view path);
 std::optional<std::string> environment(const char* name);
 
 // Whether the loader takes PE images (Windows) rather than ELF objects.

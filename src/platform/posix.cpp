@@ -139,7 +139,7 @@ Timestamp changeClock() {
   return {now.tv_sec, now.tv_nsec};
 }
 
-bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+bool isAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
 bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size) {

@@ -180,7 +180,7 @@ bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::u
 
 // Fully qualified only: "C:\dir" or "C:/dir", and "\\server\share". "\dir"
 // and "C:dir" depend on the current drive or directory, so they are relative.
-bool isAbsolutePath(const std::string& path) {
+bool isAbsolutePath(std::string_view path) {
   auto separator = [](char c) { return c == '\\' || c == '/'; };
   bool drive = path.size() >= 3 &&
                ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
