@@ -32,6 +32,23 @@ std::string candidatePath(std::string_view directory, const std::string& package
   return path;
 }
 
+std::optional<FoundPackage> findPackage(const std::optional<std::string>& searchPath,
+                                        std::string_view ownDirectory, const std::string& package,
+                                        std::string& tried) {
+  std::optional<FoundPackage> found;
+  visitPackageDirectories(searchPath, ownDirectory, [&](std::string_view directory) {
+    std::string file = candidatePath(directory, package);
+    std::optional<platform::FileStatus> status = platform::fileStatus(file);
+    if (!status || status->kind != platform::FileStatus::Kind::Regular) {
+      tried += "\n  " + file + ": no such file";
+      return false;
+    }
+    found = FoundPackage{std::move(file), std::string(directory), *status};
+    return true;
+  });
+  return found;
+}
+
 namespace {
 
 // Permission bits as POSIX numbers them.
@@ -51,7 +68,7 @@ std::vector<TrustFinding> trustFindings(const std::string& path, const platform:
   if (!file.hasOwnership) return found;
   const bool worldWritable = (file.mode & kOthersWrite) != 0;
   if (worldWritable) {
-    found.push_back({Exposure::WorldWritableFile, true,
+    found.push_back({kWorldWritable, true, path,
                      "is writable by every user, so anyone could put code of theirs into every "
                      "process that loads it",
                      "chmod o-w " + path});
@@ -59,7 +76,7 @@ std::vector<TrustFinding> trustFindings(const std::string& path, const platform:
   if (file.owner != 0 && file.owner != effectiveUser) {
     std::string remedy = "chown root " + path;
     if (effectiveUser != 0) remedy += " (or chown " + number(effectiveUser) + " " + path + ")";
-    found.push_back({Exposure::ForeignOwner, true,
+    found.push_back({kForeignOwner, true, path,
                      "is owned by user " + number(file.owner) +
                          ", neither root nor the user this process runs as (" +
                          number(effectiveUser) + "), so that user could put code of theirs into it",
@@ -68,7 +85,7 @@ std::vector<TrustFinding> trustFindings(const std::string& path, const platform:
   const bool checkDirectory = inDirectory && inDirectory->hasOwnership;
   const bool openDirectory = checkDirectory && (inDirectory->mode & kOthersWrite) != 0;
   if (openDirectory && (inDirectory->mode & kSticky) == 0) {
-    found.push_back({Exposure::OpenDirectory, true,
+    found.push_back({kOpenDirectory, true, directory,
                      "is in " + directory +
                          ", which every user can write and which has no sticky bit, so anyone "
                          "could put a package of theirs in its place",
@@ -77,13 +94,13 @@ std::vector<TrustFinding> trustFindings(const std::string& path, const platform:
   if (refusalsOnly) return found;
   // What others may write is told above; the group's write matters apart.
   if (!worldWritable && (file.mode & kGroupWrite) != 0) {
-    found.push_back({Exposure::GroupWritableFile, false,
+    found.push_back({kGroupWritable, false, path,
                      "is writable by its group (group " + number(file.group) +
                          "), whose members could put code of theirs into it",
                      "chmod g-w " + path});
   }
   if (checkDirectory && !openDirectory && (inDirectory->mode & kGroupWrite) != 0) {
-    found.push_back({Exposure::GroupWritableDirectory, false,
+    found.push_back({kGroupWritableDirectory, false, directory,
                      "is in " + directory + ", which its group (group " +
                          number(inDirectory->group) +
                          ") can write, so its members could put a package of theirs in its place",

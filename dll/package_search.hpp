@@ -46,21 +46,37 @@ std::vector<std::string> packageDirectories(const std::optional<std::string>& se
 // The package's file in one directory: lib<name>.so, or <name>.bpl on Windows.
 std::string candidatePath(std::string_view directory, const std::string& package);
 
-// What lets others than the package's owner put code of theirs into every
-// process that loads it. The first three refuse the load; the group's write
-// is the group's own affair, told as a warning.
-enum class Exposure {
-  WorldWritableFile,
-  ForeignOwner,
-  OpenDirectory,
-  GroupWritableFile,
-  GroupWritableDirectory,
+// The file a load of `package` takes: the first candidate that is a regular
+// file, the directory it was found in, and its status.
+struct FoundPackage {
+  std::string file;
+  std::string directory;
+  platform::FileStatus status;
 };
 
+// Searches the package directories (as visitPackageDirectories) for
+// `package`'s file. Each candidate passed over adds a line to `tried`:
+// "\n  <file>: no such file".
+std::optional<FoundPackage> findPackage(const std::optional<std::string>& searchPath,
+                                        std::string_view ownDirectory, const std::string& package,
+                                        std::string& tried);
+
+// What lets others than the package's owner put code of theirs into every
+// process that loads it, as zep-host check names it. The first three refuse
+// the load; what the group may write is the group's own affair, told as a
+// warning.
+inline constexpr const char* kWorldWritable = "world-writable";
+inline constexpr const char* kForeignOwner = "foreign-owner";
+inline constexpr const char* kOpenDirectory = "open-directory";
+inline constexpr const char* kGroupWritable = "group-writable";
+inline constexpr const char* kGroupWritableDirectory = "group-writable-directory";
+
 struct TrustFinding {
-  Exposure exposure;
+  const char* kind;
   bool refused;
-  // What is wrong, said of the file: "is writable by every user, ...".
+  // The file or the directory at fault.
+  std::string subject;
+  // What is wrong, said of the package: "is writable by every user, ...".
   std::string problem;
   // The command that mends it.
   std::string remedy;

@@ -76,21 +76,22 @@ std::mutex tableMutex;
 std::map<std::string, std::vector<zep::platform::Library>> loads;
 CheckedFiles checkedFiles;
 
-// Loads the package file at `path`, found in `directory`, whose status the
-// search read; or gives null and why not. A file that others could rewrite
-// is refused before anything of it is read.
-zep::platform::Library openPackage(const std::string& path, const zep::platform::FileStatus& status,
-                                   const std::string& directory, std::string& reason) {
+// Loads the package file the search found, or gives null and why not. A
+// file that others could rewrite is refused before anything of it is read.
+zep::platform::Library openPackage(const zep::shared_package::FoundPackage& found,
+                                   std::string& reason) {
+  const zep::platform::FileStatus& status = found.status;
   std::optional<zep::platform::FileStatus> inDirectory;
-  if (status.hasOwnership) inDirectory = zep::platform::fileStatus(directory);
+  if (status.hasOwnership) inDirectory = zep::platform::fileStatus(found.directory);
   // Which user this process is matters only for a file that root does not own.
   const std::uint32_t user = status.owner == 0 ? 0 : zep::platform::effectiveUser();
   const std::vector<zep::shared_package::TrustFinding> refusals =
-      zep::shared_package::trustFindings(path, status, directory, inDirectory, user, true);
+      zep::shared_package::trustFindings(found.file, status, found.directory, inDirectory, user,
+                                         true);
   if (!refusals.empty()) {
     reason.clear();
     for (const zep::shared_package::TrustFinding& refusal : refusals) {
-      if (!reason.empty()) reason += "\n  " + path + ": ";
+      if (!reason.empty()) reason += "\n  " + found.file + ": ";
       reason += refusal.problem + "; remedy: " + refusal.remedy;
     }
     return nullptr;
@@ -100,9 +101,9 @@ zep::platform::Library openPackage(const std::string& path, const zep::platform:
     std::lock_guard<std::mutex> lock(tableMutex);
     checkedBefore = checkedFiles.holds(*status.identity);
   }
-  if (checkedBefore) return zep::inspect::openCheckedLibrary(path, reason, true);
+  if (checkedBefore) return zep::inspect::openCheckedLibrary(found.file, reason, true);
   const zep::platform::Timestamp checkBegan = zep::platform::changeClock();
-  zep::platform::Library library = zep::inspect::openCheckedLibrary(path, reason);
+  zep::platform::Library library = zep::inspect::openCheckedLibrary(found.file, reason);
   // A change within the clock tick of the check could leave the change time
   // as the search read it; such a file is checked again next time.
   if (library != nullptr && status.identity && status.identity->changed < checkBegan) {
@@ -120,28 +121,18 @@ void* LoadBPL_FOS(const std::string& package) {
                              ": a package name is a base name of ASCII letters, digits and _");
   }
   std::string tried;
-  zep::platform::Library library = nullptr;
-  zep::shared_package::visitPackageDirectories(
-      zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory(),
-      [&](std::string_view directory) {
-        const std::string path = zep::shared_package::candidatePath(directory, package);
-        const std::optional<zep::platform::FileStatus> status = zep::platform::fileStatus(path);
-        if (!status || status->kind != zep::platform::FileStatus::Kind::Regular) {
-          tried += "\n  " + path + ": no such file";
-          return false;
-        }
-        std::string reason;
-        library = openPackage(path, *status, std::string(directory), reason);
-        if (library == nullptr) {
-          throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " +
-                                   path + ": " + reason);
-        }
-        return true;
-      });
-  if (library == nullptr) {
+  const std::optional<zep::shared_package::FoundPackage> found = zep::shared_package::findPackage(
+      zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory(), package, tried);
+  if (!found) {
     throw std::runtime_error("cannot load package " + quoted(package) + ": " +
                              zep::platform::packageFileName(package) +
                              " is in none of the package directories" + tried);
+  }
+  std::string reason;
+  zep::platform::Library library = openPackage(*found, reason);
+  if (library == nullptr) {
+    throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " +
+                             found->file + ": " + reason);
   }
   std::lock_guard<std::mutex> lock(tableMutex);
   try {

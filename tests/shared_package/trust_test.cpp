@@ -1,7 +1,6 @@
 // The default shared package loads no package that others than its owner
 // could rewrite, and reads no unchanged file twice.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "packages.hpp"
+#include "scratch_package.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
@@ -19,22 +19,9 @@ namespace fs = std::filesystem;
 
 #define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 
-// A package directory of the test's own (mkdtemp's, so 0700) holding a copy
-// of an answering package.
 class Trust : public PackagePathTest {
  protected:
-  void SetUp() override {
-    std::string pattern = testing::TempDir() + "zep-trust-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
-    file_ = directory_ + "/libZep00400.so";
-    fs::copy_file(packageFile("answering", "Zep00400"), file_);
-    usePath(directory_);
-  }
-  void TearDown() override {
-    PackagePathTest::TearDown();
-    fs::remove_all(directory_);
-  }
+  void SetUp() override { usePath(scratch_.directory); }
   std::string loadError() {
     try {
       LoadBPL_FOS("Zep00400");
@@ -44,8 +31,9 @@ class Trust : public PackagePathTest {
     }
     return "loaded";
   }
-  std::string directory_;
-  std::string file_;
+  ScratchPackage scratch_{"Zep00400"};
+  const std::string& directory_ = scratch_.directory;
+  const std::string& file_ = scratch_.file;
 };
 
 TEST_F(Trust, AFileEveryUserCanWriteIsRefused) {
