@@ -5,7 +5,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/platform.hpp"
 
 namespace zep::shared_package {
 
@@ -17,11 +20,77 @@ bool isBaseName(const std::string& name);
 // The directories searched, in order: the absolute entries of `searchPath`
 // (the value of ZEP_PACKAGE_PATH, when set), then `ownDirectory` (that of the
 // shared package library) when known. Empty and relative entries are skipped,
-// so the current directory is never searched.
+// so the current directory is never searched. Each is given to `visit` until
+// it returns true; gives whether one did. Nothing is copied: this runs on
+// every load.
+template <class Visit>
+bool visitPackageDirectories(const std::optional<std::string>& searchPath,
+                             std::string_view ownDirectory, Visit&& visit) {
+  if (searchPath) {
+    std::string_view rest = *searchPath;
+    for (;;) {
+      const std::string_view::size_type end = rest.find(platform::kPathListSeparator);
+      const std::string_view entry = rest.substr(0, end);
+      if (platform::isAbsolutePath(entry) && visit(entry)) return true;
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 1);
+    }
+  }
+  return !ownDirectory.empty() && visit(ownDirectory);
+}
+
+// The same directories, as a list.
 std::vector<std::string> packageDirectories(const std::optional<std::string>& searchPath,
                                             const std::string& ownDirectory);
 
 // The package's file in one directory: lib<name>.so, or <name>.bpl on Windows.
-std::string candidatePath(const std::string& directory, const std::string& package);
+std::string candidatePath(std::string_view directory, const std::string& package);
+
+// The file a load of `package` takes: the first candidate that is a regular
+// file, the directory it was found in, and its status.
+struct FoundPackage {
+  std::string file;
+  std::string directory;
+  platform::FileStatus status;
+};
+
+// Searches the package directories (as visitPackageDirectories) for
+// `package`'s file. Each candidate passed over adds a line to `tried`:
+// "\n  <file>: no such file".
+std::optional<FoundPackage> findPackage(const std::optional<std::string>& searchPath,
+                                        std::string_view ownDirectory, const std::string& package,
+                                        std::string& tried);
+
+// What lets others than the package's owner put code of theirs into every
+// process that loads it, as zep-host check names it. The first three refuse
+// the load; what the group may write is the group's own affair, told as a
+// warning.
+inline constexpr const char* kWorldWritable = "world-writable";
+inline constexpr const char* kForeignOwner = "foreign-owner";
+inline constexpr const char* kOpenDirectory = "open-directory";
+inline constexpr const char* kGroupWritable = "group-writable";
+inline constexpr const char* kGroupWritableDirectory = "group-writable-directory";
+
+struct TrustFinding {
+  const char* kind;
+  bool refused;
+  // The file or the directory at fault.
+  std::string subject;
+  // What is wrong, said of the package: "is writable by every user, ...".
+  std::string problem;
+  // The command that mends it.
+  std::string remedy;
+};
+
+// Who may change the file at `path`, found in `directory`, as their status
+// shows (platform::fileStatus); `effectiveUser` is this process's. Allowed:
+// a file of root or of that user, writable by no one else, in a directory
+// that others cannot write or that has the sticky bit (as /tmp). Nothing is
+// found where the status carries no ownership (Windows). With
+// `refusalsOnly`, what a load asks: the warnings are not made.
+std::vector<TrustFinding> trustFindings(const std::string& path, const platform::FileStatus& file,
+                                        const std::string& directory,
+                                        const std::optional<platform::FileStatus>& inDirectory,
+                                        std::uint32_t effectiveUser, bool refusalsOnly = false);
 
 }  // namespace zep::shared_package

@@ -3,16 +3,20 @@
 // messages to the host's message handler, or else writes them to standard
 // error. A host with dialogs provides its own library of this name with the
 // same three exports, or sets a handler through the C interface.
+#include <algorithm>
+#include <array>
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "inspect/explain.hpp"
 #include "message_handler.hpp"
 #include "package_search.hpp"
-#include "inspect/explain.hpp"
 #include "platform/platform.hpp"
 #include "zep00001/zep00001.hpp"
 
@@ -45,9 +49,71 @@ const std::string& ownDirectory() {
   return directory;
 }
 
+// Files that passed the check before their load, known again by their
+// identity, so that an unchanged file is not read on every load. A till
+// loads a handful of packages; the oldest is forgotten first.
+class CheckedFiles {
+ public:
+  bool holds(const zep::platform::FileStatus::Identity& identity) const {
+    return std::find(entries_.begin(), entries_.begin() + count_, identity) !=
+           entries_.begin() + count_;
+  }
+  void add(const zep::platform::FileStatus::Identity& identity) {
+    if (holds(identity)) return;
+    entries_[next_] = identity;
+    next_ = (next_ + 1) % entries_.size();
+    count_ = std::min(count_ + 1, entries_.size());
+  }
+
+ private:
+  std::array<zep::platform::FileStatus::Identity, 32> entries_{};
+  std::size_t count_ = 0;
+  std::size_t next_ = 0;
+};
+
 std::mutex tableMutex;
-// Every load holds one handle; an unload of the name releases the latest.
+// Every load holds one handle; an unload of the name releases the latest. A
+// name keeps its entry when it holds none, so that a package bound and
+// unbound over and over makes and frees nothing here.
 std::map<std::string, std::vector<zep::platform::Library>> loads;
+CheckedFiles checkedFiles;
+
+// Loads the package file the search found, or gives null and why not. A
+// file that others could rewrite is refused before anything of it is read.
+zep::platform::Library openPackage(const zep::shared_package::FoundPackage& found,
+                                   std::string& reason) {
+  const zep::platform::FileStatus& status = found.status;
+  std::optional<zep::platform::FileStatus> inDirectory;
+  if (status.hasOwnership) inDirectory = zep::platform::fileStatus(found.directory);
+  // Which user this process is matters only for a file that root does not own.
+  const std::uint32_t user = status.owner == 0 ? 0 : zep::platform::effectiveUser();
+  const std::vector<zep::shared_package::TrustFinding> refusals =
+      zep::shared_package::trustFindings(found.file, status, found.directory, inDirectory, user,
+                                         true);
+  if (!refusals.empty()) {
+    reason.clear();
+    for (const zep::shared_package::TrustFinding& refusal : refusals) {
+      if (!reason.empty()) reason += "\n  " + found.file + ": ";
+      reason += refusal.problem + "; remedy: " + refusal.remedy;
+    }
+    return nullptr;
+  }
+  bool checkedBefore = false;
+  if (status.identity) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    checkedBefore = checkedFiles.holds(*status.identity);
+  }
+  if (checkedBefore) return zep::inspect::openCheckedLibrary(found.file, reason, true);
+  const zep::platform::Timestamp checkBegan = zep::platform::changeClock();
+  zep::platform::Library library = zep::inspect::openCheckedLibrary(found.file, reason);
+  // A change within the clock tick of the check could leave the change time
+  // as the search read it; such a file is checked again next time.
+  if (library != nullptr && status.identity && status.identity->changed < checkBegan) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    checkedFiles.add(*status.identity);
+  }
+  return library;
+}
 
 }  // namespace
 
@@ -57,35 +123,27 @@ void* LoadBPL_FOS(const std::string& package) {
                              ": a package name is a base name of ASCII letters, digits and _");
   }
   std::string tried;
-  for (const std::string& directory : zep::shared_package::packageDirectories(
-           zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory())) {
-    std::string path = zep::shared_package::candidatePath(directory, package);
-    if (!zep::platform::isRegularFile(path)) {
-      tried += "\n  " + path + ": no such file";
-      continue;
-    }
-    std::string reason;
-    zep::platform::Library library = zep::inspect::openCheckedLibrary(path, reason);
-    if (library == nullptr) {
-      throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " + path +
-                               ": " + reason);
-    }
-    std::lock_guard<std::mutex> lock(tableMutex);
-    try {
-      loads[package].push_back(library);
-    } catch (...) {
-      // The name's entry may have been made for this load alone: left empty,
-      // UnLoadBPL would take it for a load to release.
-      auto entry = loads.find(package);
-      if (entry != loads.end() && entry->second.empty()) loads.erase(entry);
-      zep::platform::closeLibrary(library);
-      throw;
-    }
-    return library;
+  const std::optional<zep::shared_package::FoundPackage> found = zep::shared_package::findPackage(
+      zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory(), package, tried);
+  if (!found) {
+    throw std::runtime_error("cannot load package " + quoted(package) + ": " +
+                             zep::platform::packageFileName(package) +
+                             " is in none of the package directories" + tried);
   }
-  throw std::runtime_error("cannot load package " + quoted(package) + ": " +
-                           zep::platform::packageFileName(package) +
-                           " is in none of the package directories" + tried);
+  std::string reason;
+  zep::platform::Library library = openPackage(*found, reason);
+  if (library == nullptr) {
+    throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " +
+                             found->file + ": " + reason);
+  }
+  std::lock_guard<std::mutex> lock(tableMutex);
+  try {
+    loads[package].push_back(library);
+  } catch (...) {
+    zep::platform::closeLibrary(library);
+    throw;
+  }
+  return library;
 }
 
 void UnLoadBPL(const std::string& package) {
@@ -93,10 +151,9 @@ void UnLoadBPL(const std::string& package) {
   {
     std::lock_guard<std::mutex> lock(tableMutex);
     auto found = loads.find(package);
-    if (found == loads.end()) return;
+    if (found == loads.end() || found->second.empty()) return;
     library = found->second.back();
     found->second.pop_back();
-    if (found->second.empty()) loads.erase(found);
   }
   zep::platform::closeLibrary(library);
 }

@@ -55,6 +55,7 @@ CheckReport check(const catalog::SlotSet& set, const catalog::Model& model,
   for (const catalog::Slot& slot : set.slots)
     report.entries.push_back({&slot, *slot.address != nullptr});
   if (report.bindReturned) inspectPackage(report);
+  if (!report.package.empty()) inspectTrust(report);
   if (report.package.empty()) {
     report.notes.push_back("model code " + shown + " selects no package");
   }

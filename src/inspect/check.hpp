@@ -42,6 +42,8 @@ struct Warning {
   std::vector<std::string> names;
   std::string message;
   std::string remedy;
+  // The default shared package refuses to load the package for it.
+  bool refused = false;
 };
 
 struct UnloadFinding {

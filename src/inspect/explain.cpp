@@ -99,13 +99,14 @@ std::string explainRefusal(const std::string& path, std::span<const std::uint8_t
 
 }  // namespace
 
-platform::Library openCheckedLibrary(const std::string& path, std::string& reason) {
+platform::Library openCheckedLibrary(const std::string& path, std::string& reason,
+                                     bool checkedBefore) {
   std::uint64_t size = 0;
   std::vector<std::uint8_t> bytes;
   std::string unreadable;
   // A file that cannot be read here is left for the loader to refuse.
   bool whole = false;
-  if (platform::readFileHead(path, kHeadBytes, bytes, size)) {
+  if (!checkedBefore && platform::readFileHead(path, kHeadBytes, bytes, size)) {
     whole = bytes.size() == size;
     Image image = readImage(bytes, ImageDepth::Headers);
     if (image.target.format != ImageFormat::None && image.sizeNeeded == 0 && !whole) {

@@ -13,7 +13,10 @@ namespace zep::inspect {
 // Loads like openLibrary, but first refuses a file cut short, whose segments
 // the loader would map past the file's end (glibc then dies of SIGBUS rather
 // than refuse it), and explains every refusal with explainLoadFailure.
-platform::Library openCheckedLibrary(const std::string& path, std::string& reason);
+// `checkedBefore`: the file passed that check before and is unchanged since,
+// so it is not read again.
+platform::Library openCheckedLibrary(const std::string& path, std::string& reason,
+                                     bool checkedBefore = false);
 
 // The reason to give for the file at `path` that the loader refused with
 // `loaderReason`. The file is read only now that the loader has refused it,

@@ -7,8 +7,10 @@
 #include <memory>
 
 #include "inspect/image.hpp"
+#include "package_search.hpp"
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
+#include "zep00001/zep00001.hpp"
 
 namespace zep::inspect {
 namespace {
@@ -158,6 +160,25 @@ void verifyUnload(CheckReport& report) {
   if (!noDelete && !unique) {
     report.warnings.push_back(
         {kStillMapped, {report.file}, "is still mapped after its unbind: " + why, ""});
+  }
+}
+
+void inspectTrust(CheckReport& report) {
+  // The shared package searches beside itself last.
+  const std::string sharedPackageDirectory =
+      platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS));
+  std::string tried;
+  const std::optional<shared_package::FoundPackage> found = shared_package::findPackage(
+      platform::environment("ZEP_PACKAGE_PATH"), sharedPackageDirectory, report.package, tried);
+  if (!found) return;
+  const std::optional<platform::FileStatus> inDirectory = platform::fileStatus(found->directory);
+  for (shared_package::TrustFinding& finding : shared_package::trustFindings(
+           found->file, found->status, found->directory, inDirectory, platform::effectiveUser())) {
+    report.warnings.push_back({finding.kind,
+                               {std::move(finding.subject)},
+                               std::move(finding.problem),
+                               std::move(finding.remedy),
+                               finding.refused});
   }
 }
 

@@ -15,4 +15,9 @@ void inspectPackage(CheckReport& report);
 // After the unbind: whether the package's file is still mapped, and why.
 void verifyUnload(CheckReport& report);
 
+// Whether others than its owner could rewrite the package's file, found as
+// the default shared package finds it: what it refuses and what it loads
+// with a warning.
+void inspectTrust(CheckReport& report);
+
 }  // namespace zep::inspect

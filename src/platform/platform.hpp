@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zep::platform {
@@ -52,12 +53,56 @@ void* exportOfLibraryHolding(const void* address, const char* name, std::string&
 
 bool isRegularFile(const std::string& path);
 
+// A time as the file system stamps it.
+struct Timestamp {
+  std::int64_t seconds = 0;
+  std::int64_t nanoseconds = 0;
+  auto operator<=>(const Timestamp&) const = default;
+};
+
+// What one stat of a path tells: what it is, who may change it, and enough
+// to know a file again, unchanged, without reading it.
+struct FileStatus {
+  enum class Kind { Regular, Directory, Other };
+  // The same file with the same contents: a write or a change of owner or
+  // permissions sets the change time, which no user can set back.
+  struct Identity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    Timestamp modified;
+    Timestamp changed;
+    bool operator==(const Identity&) const = default;
+  };
+  Kind kind = Kind::Other;
+  // Owner, group and permission bits (as POSIX numbers them, the sticky bit
+  // included) are read where they decide who may write a file; not on
+  // Windows, where access lists do.
+  bool hasOwnership = false;
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+  std::uint32_t mode = 0;
+  // Not read on Windows.
+  std::optional<Identity> identity;
+};
+
+// The status of what `path` names, symbolic links followed; nothing when
+// there is nothing there that this process can reach.
+std::optional<FileStatus> fileStatus(const std::string& path);
+
+// The user whose rights this process uses for files.
+std::uint32_t effectiveUser();
+
+// Now, by the coarse clock that the file system stamps changes with: a
+// change made after this reading has a change time no earlier than it.
+Timestamp changeClock();
+
 // The first `limit` bytes of the file at `path` and the file's whole size,
 // from one opening of it: what the check before every load reads. False
 // when the file cannot be opened or read.
 bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size);
-bool isAbsolutePath(const std::string& path);
+bool isAbsolutePath(std::string_view path);
 std::optional<std::string> environment(const char* name);
 
 // Whether the loader takes PE images (Windows) rather than ELF objects.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,6 +65,18 @@ int collectSegments(dl_phdr_info* info, std::size_t, void* data) {
 Exports::Exports(Library library) : library_(library) {
   link_map* map = nullptr;
   if (library == nullptr || dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) return;
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 35)
+  // The loader's own index gives the object's whole mapping without walking
+  // every loaded object under its lock; the gaps between the segments are
+  // reserved to the object, so nothing of another lies within.
+  dl_find_object object{};
+  if (_dl_find_object(map->l_ld, &object) == 0 && object.dlfo_link_map == map) {
+    ranges_[0] = {reinterpret_cast<std::uintptr_t>(object.dlfo_map_start),
+                  reinterpret_cast<std::uintptr_t>(object.dlfo_map_end)};
+    rangeCount_ = 1;
+    return;
+  }
+#endif
   std::uintptr_t found[16][2];
   SegmentSearch search{map, 16, 0, found};
   dl_iterate_phdr(collectSegments, &search);
@@ -111,7 +124,34 @@ bool isRegularFile(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-bool isAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+std::optional<FileStatus> fileStatus(const std::string& path) {
+  struct stat found {};
+  if (stat(path.c_str(), &found) != 0) return std::nullopt;
+  FileStatus status;
+  status.kind = S_ISREG(found.st_mode)   ? FileStatus::Kind::Regular
+                : S_ISDIR(found.st_mode) ? FileStatus::Kind::Directory
+                                         : FileStatus::Kind::Other;
+  status.hasOwnership = true;
+  status.owner = found.st_uid;
+  status.group = found.st_gid;
+  status.mode = found.st_mode & 07777;
+  status.identity = FileStatus::Identity{static_cast<std::uint64_t>(found.st_dev),
+                                         static_cast<std::uint64_t>(found.st_ino),
+                                         static_cast<std::uint64_t>(found.st_size),
+                                         {found.st_mtim.tv_sec, found.st_mtim.tv_nsec},
+                                         {found.st_ctim.tv_sec, found.st_ctim.tv_nsec}};
+  return status;
+}
+
+std::uint32_t effectiveUser() { return geteuid(); }
+
+Timestamp changeClock() {
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return {now.tv_sec, now.tv_nsec};
+}
+
+bool isAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
 bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size) {

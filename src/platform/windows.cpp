@@ -163,6 +163,19 @@ bool isRegularFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::optional<FileStatus> fileStatus(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  FileStatus status;
+  status.kind = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? FileStatus::Kind::Directory
+                                                             : FileStatus::Kind::Regular;
+  return status;
+}
+
+std::uint32_t effectiveUser() { return 0; }
+
+Timestamp changeClock() { return {}; }
+
 bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size) {
   HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ,
@@ -184,7 +197,7 @@ bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::u
 
 // Fully qualified only: "C:\dir" or "C:/dir", and "\\server\share". "\dir"
 // and "C:dir" depend on the current drive or directory, so they are relative.
-bool isAbsolutePath(const std::string& path) {
+bool isAbsolutePath(std::string_view path) {
   auto separator = [](char c) { return c == '\\' || c == '/'; };
   bool drive = path.size() >= 3 &&
                ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "checking.hpp"
+#include "scratch_package.hpp"
 #include "slots.hpp"
 
 namespace {
@@ -61,6 +62,27 @@ TEST(CheckDiagnostics, FlagsAPackageThatCanNeverBeUnloaded) {
   EXPECT_EQ(
       unique["unload"],
       json::parse(R"({"unloaded": false, "reason": "its GNU-unique symbols keep it mapped"})"));
+}
+
+TEST(CheckDiagnostics, WarnsOfWhatThePackagesGroupCanWrite) {
+  ScratchPackage scratch("Zep00400");
+  std::filesystem::permissions(scratch.file, std::filesystem::perms::group_write,
+                               std::filesystem::perm_options::add);
+  Outcome outcome = check(scratch.directory, {"Zep00400"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_THAT(outcome.out, HasSubstr("warning: Zep00400 is writable by its group"));
+  EXPECT_THAT(outcome.out, HasSubstr("remedy: chmod g-w " + scratch.file));
+}
+
+TEST(CheckDiagnostics, ReportsWhatTheSharedPackageRefusesWithItsRemedy) {
+  ScratchPackage scratch("Zep00400");
+  std::filesystem::permissions(scratch.directory, std::filesystem::perms::all);
+  json report = checkJson(scratch.directory, {"Zep00400"});
+  ASSERT_EQ(report["warnings"].size(), 1u);
+  EXPECT_EQ(report["warnings"][0]["kind"], "open-directory");
+  EXPECT_EQ(report["warnings"][0]["refused"], true);
+  EXPECT_EQ(report["warnings"][0]["remedy"], "chmod o-w " + scratch.directory);
+  EXPECT_EQ(report["exitStatus"], 2);
 }
 
 }  // namespace

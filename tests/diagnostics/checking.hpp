@@ -23,7 +23,10 @@ struct Outcome {
 
 inline Outcome check(const std::string& directory, std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), "check");
-  arguments.insert(arguments.end(), {"--package-path", kPackages + "/" + directory});
+  // A directory of the tree's packages, or any absolute one.
+  arguments.insert(
+      arguments.end(),
+      {"--package-path", directory.starts_with('/') ? directory : kPackages + "/" + directory});
   std::ostringstream out, err;
   int status = zep::host::run(arguments, {out, err, {}});
   return {status, out.str() + err.str()};

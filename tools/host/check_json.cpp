@@ -56,7 +56,8 @@ json toJson(const CheckReport& report) {
     document["warnings"].push_back({{"kind", warning.kind},
                                     {"names", warning.names},
                                     {"message", warning.message},
-                                    {"remedy", warning.remedy}});
+                                    {"remedy", warning.remedy},
+                                    {"refused", warning.refused}});
   }
   document["unload"] = nullptr;
   if (report.unload) {

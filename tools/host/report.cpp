@@ -57,7 +57,8 @@ void printReport(const CheckReport& report, std::ostream& out) {
     out << '\n';
   }
   for (const Warning& warning : report.warnings) {
-    out << "warning: " << report.package << ' ' << warning.message << '\n';
+    out << (warning.refused ? "refused: " : "warning: ") << report.package << ' ' << warning.message
+        << '\n';
     if (!warning.remedy.empty()) out << "  remedy: " << warning.remedy << '\n';
   }
   if (report.unload) {
