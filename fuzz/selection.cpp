@@ -1,4 +1,4 @@
-// The four selections on any model code: never a crash, and only a name of
+// The selections on any model code: never a crash, and only a name of
 // the set's own table or the empty name. The tables' names are gathered from
 // the selections themselves over every code a table can hold, so a selection
 // that answers anything else for a stranger input is caught.

@@ -67,30 +67,29 @@ class TClientDataSet;
 
 extern "C" {
 
-// The 181 entry-point slots, in entry-table order. Each is null until its set
+// The entry-point slots, in entry-table order. Each is null until its set
 // is bound, holds the address of the driver's entry of that name (or null
 // when the package lacks it) after the bind, and is null again after the
 // unbind. Entry "ImprimeMesasAbertas" fills the slot imprimeMesasAbertas.
 #define ZEP_ENTRY(slot) extern ZEP_API void* slot;
 #include "zep00001/entries/slots.def"
 
-// Bind and unbind of the ten slot sets, InstanciaFuncoes_<Set> and
-// FinalizaFuncoes_<Set>:
-//   ImpFiscal (std::int32_t modelCode)            both
-//   ImpCheque (std::int32_t useFlag) / ()         bound only when useFlag > 0
-//   Display, Balanca, Leitor (const std::string& modelCode)   both
-//   Zep00000, Zep00400, Zep00500, Tef00000, Sat ()            both
+// Bind and unbind of every slot set, InstanciaFuncoes_<Set> and
+// FinalizaFuncoes_<Set>, one pair a row of entries/sets.def, which says what
+// each takes (a std::int32_t model code or use flag, a const std::string&
+// model code, or nothing) and where the set departs from the common protocol.
 // Each returns true whenever it returns. A bind raises zep::BindingFailure
-// when its package cannot be loaded, except the cheque printer's, which tells
-// the operator through Mensagem and returns true (check StartImpCheque). A
-// fiscal model code that selects no package binds nothing. An unbind clears
-// the slots first, then has the package unloaded; pass it the bind's code.
-// Unload failures reach the caller. Do not bind or unbind a set while another
-// thread calls through its slots.
+// when its package cannot be loaded, except the cheque printer's
+// (TellOperator), which tells the operator through Mensagem and returns true
+// (check StartImpCheque). The cheque printer binds only for a use flag above
+// 0; a fiscal model code that selects no package binds nothing. An unbind
+// clears the slots first, then has the package unloaded; pass it the bind's
+// code. Unload failures reach the caller. Do not bind or unbind a set while
+// another thread calls through its slots.
 //
-// RetNomeBpl_<Set> gives the package that a model code selects, or "" for a
-// code the set's table lacks: ImpFiscal by std::int32_t, Leitor, Balanca and
-// Display by text, compared exactly.
+// RetNomeBpl_<Set>, for a set whose package is Selected, gives the package
+// that a model code selects, or "" for a code the set's table lacks; text
+// codes are compared exactly.
 #define ZEP_SET(set, bindArgument, unbindArgument)                  \
   ZEP_API bool InstanciaFuncoes_##set(ZEP_ARGUMENT_##bindArgument); \
   ZEP_API bool FinalizaFuncoes_##set(ZEP_ARGUMENT_##unbindArgument);

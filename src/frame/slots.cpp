@@ -1,4 +1,4 @@
-// The 181 entry-point slots, null until their set is bound.
+// The entry-point slots of every set, null until their set is bound.
 #include "zep00001/zep00001.hpp"
 
 extern "C" {

@@ -15,6 +15,7 @@
 
 #include "c_api.hpp"
 #include "exports.hpp"
+#include "names.hpp"
 
 namespace {
 
@@ -112,9 +113,13 @@ TEST_F(CBinding, ModelCodesAreWholeThirtyTwoBitDecimals) {
 }
 
 TEST_F(CBinding, ArgumentsTheOperationCannotTakeAreNamed) {
-  const std::string sets =
-      "; the sets are ImpFiscal, ImpCheque, Display, Balanca, Leitor, Zep00000, Zep00400, "
-      "Zep00500, Tef00000, Sat";
+  // "; the sets are ImpFiscal, ImpCheque, Display, ...", as the list has them.
+  std::string sets = "; the sets are";
+  const char* separator = " ";
+  for (const std::string& set : setNamesListed()) {
+    sets += separator + set;
+    separator = ", ";
+  }
   const std::pair<std::function<int()>, std::string> cases[] = {
       {[] { return zep_bind(nullptr, nullptr); }, "set is a null pointer"},
       {[] { return zep_unbind("Impressora", nullptr); }, "unknown slot set \"Impressora\"" + sets},

@@ -44,7 +44,6 @@ TEST_F(DirectHost, BindsCallsAndUnbindsEverySet) {
   ASSERT_TRUE(FinalizaFuncoes_Zep00500());
   ASSERT_TRUE(FinalizaFuncoes_Tef00000());
   ASSERT_TRUE(FinalizaFuncoes_Sat());
-  ASSERT_EQ(setNames().size(), 10u);
   for (const std::string& set : setNames()) {
     EXPECT_EQ(nullSlots(set), static_cast<int>(slotsOf(set).size())) << set;
   }

@@ -30,9 +30,10 @@ struct CommandLine {
   std::string command;
   std::vector<std::string> words;
   std::vector<std::string> packagePath;
-  // check's --json and --unload.
+  // check's --json and --unload, demo's --verbose.
   bool json = false;
   bool unload = false;
+  bool verbose = false;
 };
 
 std::string setNames() {
@@ -171,7 +172,7 @@ int checkCommand(const CommandLine& line, const Io& io) {
 }
 
 int demoCommand(const CommandLine& line, const Io& io) {
-  expectWords(line, 0, 0, "[--package-path DIR]");
+  expectWords(line, 0, 0, "[--package-path DIR] [--verbose]");
   std::vector<fs::path> path = directories(line);
   if (path.empty()) {
     std::error_code error;
@@ -183,7 +184,7 @@ int demoCommand(const CommandLine& line, const Io& io) {
     path.push_back(fs::weakly_canonical(fs::absolute(io.simulatedPackages)));
   }
   usePackagePath(path);
-  return demo(io, path.front().string());
+  return demo(io, path.front().string(), line.verbose);
 }
 
 // What SET and MODEL may be, for the help texts.
@@ -221,9 +222,10 @@ void help(std::ostream& out) {
          "default shared package, which finds packages in ZEP_PACKAGE_PATH and beside itself.\n"
          "\n"
          "commands (COMMAND --help tells more of each):\n"
-         "  demo [--package-path DIR]\n"
+         "  demo [--package-path DIR] [--verbose]\n"
          "      bind every set against the simulated packages, run one sale through the\n"
          "      fiscal printer, scale and display, and unbind every set again\n"
+         "      --verbose  name every slot a bind left null, not only the first few\n"
          "  check SET [MODEL] [--package-path DIR] [--unload] [--json]\n"
          "  check SET[=MODEL] SET[=MODEL]... [--package-path DIR] [--unload] [--json]\n"
       << "      " << kCheckDescription << '\n'
@@ -255,6 +257,8 @@ struct Parser {
                              "bind every set against the simulated packages, run one "
                              "sale, and unbind every set again");
     packagePath(demo);
+    demo->add_flag("--verbose", line.verbose,
+                   "name every slot a bind left null, not only the first few");
     CLI::App* check = command("check", kCheckDescription);
     check->add_option("SET", line.words, "SET [MODEL] of one set, or SET[=MODEL] of each");
     packagePath(check);

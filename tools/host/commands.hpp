@@ -22,8 +22,9 @@ struct Io {
 // Runs the command line without the program's name: "demo", "check ...".
 int run(const std::vector<std::string>& arguments, const Io& io);
 
-// The demo, binding against the packages in `packages`.
-int demo(const Io& io, const std::string& packages);
+// The demo, binding against the packages in `packages`; `verbose` names every
+// slot a bind left null.
+int demo(const Io& io, const std::string& packages, bool verbose = false);
 
 // Has the default shared package search `directories` (absolute paths).
 void usePackagePath(const std::vector<std::filesystem::path>& directories);

@@ -43,7 +43,8 @@ struct Binding {
   const SlotSet* set;
   Model model;
   std::string package;
-  bool bound = false;
+  // A package the tree bundles a simulated device for, so the demo binds it.
+  bool simulated = false;
 };
 
 // The packages the tree bundles, from the build.
@@ -57,20 +58,28 @@ bool bundled(const std::string& package) {
   return false;
 }
 
-// The first model code that selects a bundled package ("1" for the display,
-// "4" for the scale, whose first codes select "X"); a use flag of 1.
-std::optional<Model> demoModel(const SlotSet& set) {
-  if (set.bind.argument == Argument::None) return Model{};
-  if (set.bind.argument == Argument::UseFlag) return Model{1, {}};
+// What the demo binds the set with: the first model code that selects a
+// bundled package ("1" for the display, "4" for the scale, whose first codes
+// select "X"), or a use flag of 1. A set without a simulated device is shown
+// as such and left alone.
+Binding demoBinding(const SlotSet& set) {
+  if (!set.selects()) {
+    const Model model{1, "1"};
+    return {&set, model, std::string(set.fixedPackage), bundled(std::string(set.fixedPackage))};
+  }
   for (std::int32_t code = 1; code < 100; ++code) {
     const Model model{code, std::to_string(code)};
-    if (bundled(set.package(model))) return model;
+    const std::string package = set.package(model);
+    if (bundled(package)) return {&set, model, package, true};
   }
-  return std::nullopt;
+  return {&set, Model{}, "(none)", false};
 }
 
-void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool withNames) {
-  out << "  set        model  package   slots" << (withNames ? "      left null" : "") << '\n';
+// One row a set: model, package, slots bound, and the slots left null. With
+// `names` the null slots are named, the first few on the row and the count
+// of the rest, or with `every` all of them over as many lines as they take.
+void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool names, bool every) {
+  out << "  set        model  package   slots" << (names ? "      left null" : "") << '\n';
   for (const Binding& binding : bindings) {
     const SlotSet& set = *binding.set;
     std::ostringstream row;
@@ -80,22 +89,37 @@ void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool wi
         << " of " << std::setw(3) << set.slots.size() << "  ";
     std::string line = row.str();
     const std::size_t column = line.size();
-    std::size_t nulls = 0;
+    std::vector<std::string_view> nulls;
     for (const Slot& slot : set.slots) {
-      if (*slot.address != nullptr) continue;
-      ++nulls;
-      if (!withNames) continue;
-      std::string name(slot.name);
-      if (line.size() + name.size() + 2 > kWidth && line.size() > column) {
-        out << line << ",\n";
-        line = std::string(column, ' ');
-      } else if (line.size() > column) {
-        line += ", ";
-      }
-      line += name;
+      if (*slot.address == nullptr) nulls.push_back(slot.name);
     }
-    if (nulls == 0) line += "none";
-    if (!withNames && nulls == set.slots.size()) line += "all null";
+    if (names && !binding.simulated) {
+      line += "not bound: no simulated device";
+    } else if (nulls.empty()) {
+      line += "none";
+    } else if (!names) {
+      if (nulls.size() == set.slots.size()) line += "all null";
+    } else if (every) {
+      for (std::size_t i = 0; i < nulls.size(); ++i) {
+        if (i > 0 && line.size() + 2 + nulls[i].size() > kWidth) {
+          out << line << ",\n";
+          line = std::string(column, ' ');
+        } else if (i > 0) {
+          line += ", ";
+        }
+        line += nulls[i];
+      }
+    } else {
+      std::size_t shown = 0;
+      for (; shown < nulls.size(); ++shown) {
+        const std::size_t rest = nulls.size() - shown - 1;
+        const std::size_t more = rest == 0 ? 0 : (" and " + std::to_string(rest) + " more").size();
+        if (shown > 0 && line.size() + 2 + nulls[shown].size() + more > kWidth) break;
+        if (shown > 0) line += ", ";
+        line += nulls[shown];
+      }
+      if (shown < nulls.size()) line += " and " + std::to_string(nulls.size() - shown) + " more";
+    }
     out << line << '\n';
   }
 }
@@ -211,7 +235,7 @@ void sale(std::ostream& out) {
 
 }  // namespace
 
-int demo(const Io& io, const std::string& packages) {
+int demo(const Io& io, const std::string& packages, bool verbose) {
   io.out << "zep-host demo: the module binds every slot set through the default shared\n"
          << "package, a sale runs through the slots, and every set is unbound again.\n"
          << "packages: " << packages << "\n\n";
@@ -219,11 +243,10 @@ int demo(const Io& io, const std::string& packages) {
   std::vector<Binding> bindings;
   int status = 0;
   for (const SlotSet& set : catalog::sets()) {
-    std::optional<Model> model = demoModel(set);
-    Binding binding{&set, model.value_or(Model{}), model ? set.package(*model) : "(none)"};
-    if (model) {
+    Binding binding = demoBinding(set);
+    if (binding.simulated) {
       try {
-        binding.bound = set.bind(*model);
+        set.bind(binding.model);
       } catch (const std::exception& failure) {
         printFailure(io.err, "binding " + std::string(set.name) + " failed", failure);
         status = 1;
@@ -236,7 +259,7 @@ int demo(const Io& io, const std::string& packages) {
     bindings.push_back(binding);
   }
   io.out << "Bound:\n";
-  printTable(io.out, bindings, true);
+  printTable(io.out, bindings, true, verbose);
 
   if (status == 0) {
     io.out << "\nA sale through the slots:\n";
@@ -254,7 +277,7 @@ int demo(const Io& io, const std::string& packages) {
   std::size_t slots = 0, nulls = 0;
   for (const Binding& binding : bindings) {
     try {
-      binding.set->unbind(binding.model);
+      if (binding.simulated) binding.set->unbind(binding.model);
     } catch (const std::exception& failure) {
       printFailure(io.err, "unbinding " + std::string(binding.set->name) + " failed", failure);
       status = 1;
@@ -267,7 +290,7 @@ int demo(const Io& io, const std::string& packages) {
     nulls += binding.set->slots.size() - binding.set->boundSlots();
   }
   io.out << "\nUnbound:\n";
-  printTable(io.out, bindings, false);
+  printTable(io.out, bindings, false, false);
   if (nulls == slots) {
     io.out << "All " << slots << " slots are null again.\n";
   } else {

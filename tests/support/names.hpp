@@ -11,6 +11,13 @@ inline std::vector<std::string> slotNames() {
   return names;
 }
 
+inline std::vector<std::string> setNamesListed() {
+  std::vector<std::string> names;
+#define ZEP_SET(set, bindArgument, unbindArgument) names.push_back(#set);
+#include "zep00001/entries/sets.def"
+  return names;
+}
+
 inline std::vector<std::string> operationNames() {
   std::vector<std::string> names;
 #define ZEP_SET(set, bindArgument, unbindArgument) \
