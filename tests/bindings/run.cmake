@@ -4,10 +4,7 @@
 #   cmake -DLANGUAGE=pascal|dotnet -DCOMPILER=<fpc|mcs> [-DRUNTIME=<mono>]
 #         -DPREFIX=<installed tree> -DLIBDIR=<lib> -DSOURCE=<program>
 #         -DWORK=<scratch directory> -DPACKAGES=<answering packages>
-#         [-DARGUMENTS=...] [-DEXPECT=<texts the output must hold>]
-#         [-DDEFINE=ZEP_WITHOUT_MESSAGES] -P run.cmake
-# DEFINE is defined for the program; ZEP_WITHOUT_MESSAGES also lets a Pascal
-# program link with a C interface that lacks what the unit imports.
+#         [-DARGUMENTS=...] [-DEXPECT=<texts the output must hold>] -P run.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/../support/host_run.cmake)
 
 file(REMOVE_RECURSE ${WORK})
@@ -21,20 +18,13 @@ foreach(package IN LISTS packages)
 endforeach()
 
 set(library_dir ${PREFIX}/${LIBDIR})
-set(flags "")
 if(LANGUAGE STREQUAL "pascal")
-  if(DEFINE)
-    set(flags -d${DEFINE} -k--unresolved-symbols=ignore-all)
-  endif()
   set(program ${WORK}/host)
-  zep_run(${COMPILER} -vew -Sew ${flags} -Fu${PREFIX}/share/zep00001/pascal -Fl${library_dir}
+  zep_run(${COMPILER} -vew -Sew -Fu${PREFIX}/share/zep00001/pascal -Fl${library_dir}
       -FU${WORK} -o${program} ${SOURCE})
 else()
-  if(DEFINE)
-    set(flags -define:${DEFINE})
-  endif()
   set(program ${RUNTIME} ${WORK}/host.exe)
-  zep_run(${COMPILER} -langversion:7 -warn:4 -warnaserror ${flags} -out:${WORK}/host.exe ${SOURCE}
+  zep_run(${COMPILER} -langversion:7 -warn:4 -warnaserror -out:${WORK}/host.exe ${SOURCE}
       ${PREFIX}/share/zep00001/dotnet/Zep00001.cs)
 endif()
 
