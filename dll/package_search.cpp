@@ -24,20 +24,29 @@ std::vector<std::string> packageDirectories(const std::optional<std::string>& se
   return directories;
 }
 
-std::string candidatePath(std::string_view directory, const std::string& package) {
-  const std::string file = platform::packageFileName(package);
+namespace {
+
+std::string joined(std::string_view directory, const std::string& file) {
   std::string path;
   path.reserve(directory.size() + 1 + file.size());
   path.append(directory).append(1, platform::kDirectorySeparator).append(file);
   return path;
 }
 
-std::optional<FoundPackage> findPackage(const std::optional<std::string>& searchPath,
+}  // namespace
+
+std::string candidatePath(std::string_view directory, const std::string& package) {
+  return joined(directory, platform::packageFileName(package));
+}
+
+std::optional<FoundPackage> findPackage(std::optional<std::string_view> searchPath,
                                         std::string_view ownDirectory, const std::string& package,
                                         std::string& tried) {
   std::optional<FoundPackage> found;
+  // The same file name in every directory.
+  const std::string name = platform::packageFileName(package);
   visitPackageDirectories(searchPath, ownDirectory, [&](std::string_view directory) {
-    std::string file = candidatePath(directory, package);
+    std::string file = joined(directory, name);
     std::optional<platform::FileStatus> status = platform::fileStatus(file);
     if (!status || status->kind != platform::FileStatus::Kind::Regular) {
       tried += "\n  " + file + ": no such file";

@@ -24,7 +24,7 @@ bool isBaseName(const std::string& name);
 // it returns true; gives whether one did. Nothing is copied: this runs on
 // every load.
 template <class Visit>
-bool visitPackageDirectories(const std::optional<std::string>& searchPath,
+bool visitPackageDirectories(std::optional<std::string_view> searchPath,
                              std::string_view ownDirectory, Visit&& visit) {
   if (searchPath) {
     std::string_view rest = *searchPath;
@@ -57,7 +57,7 @@ struct FoundPackage {
 // Searches the package directories (as visitPackageDirectories) for
 // `package`'s file. Each candidate passed over adds a line to `tried`:
 // "\n  <file>: no such file".
-std::optional<FoundPackage> findPackage(const std::optional<std::string>& searchPath,
+std::optional<FoundPackage> findPackage(std::optional<std::string_view> searchPath,
                                         std::string_view ownDirectory, const std::string& package,
                                         std::string& tried);
 

@@ -123,8 +123,9 @@ void* LoadBPL_FOS(const std::string& package) {
                              ": a package name is a base name of ASCII letters, digits and _");
   }
   std::string tried;
+  std::string searchPath;
   const std::optional<zep::shared_package::FoundPackage> found = zep::shared_package::findPackage(
-      zep::platform::environment("ZEP_PACKAGE_PATH"), ownDirectory(), package, tried);
+      zep::platform::environment("ZEP_PACKAGE_PATH", searchPath), ownDirectory(), package, tried);
   if (!found) {
     throw std::runtime_error("cannot load package " + quoted(package) + ": " +
                              zep::platform::packageFileName(package) +

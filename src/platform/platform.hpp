@@ -27,14 +27,26 @@ void closeLibrary(Library library) noexcept;
 class Exports {
  public:
   explicit Exports(Library library);
-  void* find(const char* name) const noexcept;
+  // A bind looks up every entry of its set: the common case, one range known
+  // from the loader's index, is answered here without a further call.
+  void* find(const char* name) const noexcept {
+    if (lookUp_ == nullptr) return findElsewhere(name);
+    void* address = lookUp_(library_, name);
+    const auto where = reinterpret_cast<std::uintptr_t>(address);
+    return where - ranges_[0].begin < ranges_[0].end - ranges_[0].begin ? address : nullptr;
+  }
 
  private:
+  void* findElsewhere(const char* name) const noexcept;
+
   struct Range {
     std::uintptr_t begin;
     std::uintptr_t end;
   };
   Library library_;
+  // The platform's own lookup, set only when the library's exports lie in
+  // the one range ranges_[0].
+  void* (*lookUp_)(void*, const char*) noexcept = nullptr;
   Range ranges_[16];
   std::size_t rangeCount_ = 0;
 };
@@ -104,6 +116,10 @@ bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::u
                   std::uint64_t& size);
 bool isAbsolutePath(std::string_view path);
 std::optional<std::string> environment(const char* name);
+// The same, without a copy where the platform keeps the value as it is given;
+// else it is made in `storage`. Valid until the environment or `storage`
+// changes.
+std::optional<std::string_view> environment(const char* name, std::string& storage);
 
 // Whether the loader takes PE images (Windows) rather than ELF objects.
 inline constexpr bool kLoaderTakesPe =

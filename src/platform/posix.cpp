@@ -74,6 +74,7 @@ Exports::Exports(Library library) : library_(library) {
     ranges_[0] = {reinterpret_cast<std::uintptr_t>(object.dlfo_map_start),
                   reinterpret_cast<std::uintptr_t>(object.dlfo_map_end)};
     rangeCount_ = 1;
+    if (ranges_[0].end > ranges_[0].begin) lookUp_ = &dlsym;
     return;
   }
 #endif
@@ -84,7 +85,7 @@ Exports::Exports(Library library) : library_(library) {
   rangeCount_ = search.count;
 }
 
-void* Exports::find(const char* name) const noexcept {
+void* Exports::findElsewhere(const char* name) const noexcept {
   if (rangeCount_ == 0) return nullptr;
   void* address = dlsym(library_, name);
   auto where = reinterpret_cast<std::uintptr_t>(address);
@@ -173,6 +174,12 @@ bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::u
   }
   close(file);
   return read;
+}
+
+std::optional<std::string_view> environment(const char* name, std::string&) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string_view(value);
 }
 
 std::optional<std::string> environment(const char* name) {

@@ -124,7 +124,7 @@ void closeLibrary(Library library) noexcept {
 // is exactly the lookup the bind needs; the address ranges stay unused here.
 Exports::Exports(Library library) : library_(library) {}
 
-void* Exports::find(const char* name) const noexcept {
+void* Exports::findElsewhere(const char* name) const noexcept {
   if (library_ == nullptr) return nullptr;
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library_), name));
 }
@@ -219,6 +219,13 @@ std::optional<std::string> environment(const char* name) {
   DWORD length = GetEnvironmentVariableW(wideName.c_str(), value.data(), size);
   value.resize(length);
   return narrow(value);
+}
+
+std::optional<std::string_view> environment(const char* name, std::string& storage) {
+  std::optional<std::string> value = environment(name);
+  if (!value) return std::nullopt;
+  storage = std::move(*value);
+  return std::string_view(storage);
 }
 
 }  // namespace zep::platform
