@@ -86,9 +86,8 @@ std::size_t slotCount() {
 }
 
 bool sameLetters(std::string_view left, std::string_view right) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   return std::equal(left.begin(), left.end(), right.begin(), right.end(),
-                    [&](char a, char b) { return lower(a) == lower(b); });
+                    [](char a, char b) { return lowerLetter(a) == lowerLetter(b); });
 }
 
 std::string_view argumentName(Argument argument) {

@@ -68,6 +68,12 @@ const SlotSet* findSet(std::string_view name);
 // Every slot of every set.
 std::size_t slotCount();
 
+// An ASCII letter in lower case, any other byte as it is: names are compared
+// letter case aside without the locale's idea of a letter.
+constexpr char lowerLetter(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // Whether two names are the same but for the letter case of ASCII letters.
 bool sameLetters(std::string_view left, std::string_view right);
 

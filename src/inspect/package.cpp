@@ -15,9 +15,8 @@
 namespace zep::inspect {
 namespace {
 
+using catalog::lowerLetter;
 using catalog::sameLetters;
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Whether `a` and `b`, letter case aside, differ by exactly one insertion,
 // deletion, substitution or swap of neighbours.
@@ -25,12 +24,12 @@ bool oneEditApart(std::string_view a, std::string_view b) {
   if (a.size() > b.size()) std::swap(a, b);
   if (b.size() - a.size() > 1) return false;
   std::size_t head = 0;
-  while (head < a.size() && lower(a[head]) == lower(b[head])) ++head;
+  while (head < a.size() && lowerLetter(a[head]) == lowerLetter(b[head])) ++head;
   if (head == a.size()) return a.size() != b.size();
   if (a.size() != b.size()) return sameLetters(a.substr(head), b.substr(head + 1));
   if (sameLetters(a.substr(head + 1), b.substr(head + 1))) return true;
-  return head + 1 < a.size() && lower(a[head]) == lower(b[head + 1]) &&
-         lower(a[head + 1]) == lower(b[head]) &&
+  return head + 1 < a.size() && lowerLetter(a[head]) == lowerLetter(b[head + 1]) &&
+         lowerLetter(a[head + 1]) == lowerLetter(b[head]) &&
          sameLetters(a.substr(head + 2), b.substr(head + 2));
 }
 
