@@ -18,15 +18,23 @@ run() {
   fi
 }
 
-start=$SECONDS
-build=build-release-gcc
-mkdir -p $build
-log=$build/leg.log
-: >"$log"
-run env CC=gcc CXX=g++ cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DZEP_WARNINGS_AS_ERRORS=ON -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+# Configures and builds build-release-NAME as a user does, with the C and C++
+# compilers given and any further cache settings; sets $build and $log.
+release_build() {
+  local name=$1 cc=$2 cxx=$3
+  shift 3
+  start=$SECONDS
+  build=build-release-$name
+  mkdir -p $build
+  log=$build/leg.log
+  : >"$log"
+  run env CC=$cc CXX=$cxx cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DZEP_WARNINGS_AS_ERRORS=ON "$@"
+  run cmake --build $build -j2
+}
+
+release_build gcc gcc g++ -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
   -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DCMAKE_DISABLE_FIND_PACKAGE_nlohmann_json=ON
-run cmake --build $build -j2
 run cmake --install $build --prefix $build/installed
 grep -- '-- .* left out' "$log"
 status=0
@@ -38,14 +46,7 @@ if [[ $status != 64 ]] || ! grep -q 'built without nlohmann-json' $build/json.er
 fi
 echo "release leg, g++: $((SECONDS - start)) s"
 
-start=$SECONDS
-build=build-release-clang
-mkdir -p $build
-log=$build/leg.log
-: >"$log"
-run env CC=clang CXX=clang++ cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DZEP_WARNINGS_AS_ERRORS=ON
-run cmake --build $build -j2
+release_build clang clang clang++
 run ctest --test-dir $build --output-on-failure --no-tests=error --timeout 300
 grep -E '^[0-9]+% tests passed' "$log"
 echo "release leg, clang: $((SECONDS - start)) s"
