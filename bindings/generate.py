@@ -1,6 +1,6 @@
 """Writes the module's bindings in other languages from the entry lists.
 
-    python3 generate.py ROWS TEMPLATE_DIR OUTPUT_DIR
+    python3 generate.py ROWS TEMPLATE_DIR OUTPUT_DIR windows|unix
 
 ROWS is rows.in after the preprocessor: the sets, selections, slots and
 builders of the entry lists, one record a keyword (rows.in says which).
@@ -9,7 +9,8 @@ and so on); a line that holds only @ZEP_<PART>@ receives the part that the
 language's filler below makes from the rows. The outputs are
 OUTPUT_DIR/pascal/zep00001.pas, OUTPUT_DIR/dotnet/Zep00001.cs and
 OUTPUT_DIR/python/zep00001.py; one left unchanged keeps its time, so that
-nothing built from it is made again.
+nothing built from it is made again. The platform is the one the module is
+built for, whose library name the .NET file imports.
 """
 
 import re
@@ -144,24 +145,34 @@ def pascal_argument(kind):
 
 
 def pascal_builder(builder):
-    """The declaration's heading, the import and the definition of a builder."""
+    """The declarations, the import and the definitions of a builder: the
+    one that gives pairs, and NewBlock_<builder>, which gives the block."""
     parameters, c_parameters, arguments = [], [], []
     for p in builder.parameters:
-        mode = "var " if p.passing == "ByRef" else "const " if p.kind == "Text" else ""
-        parameters.append(f"{mode}{p.name}: {PASCAL_TYPES[p.kind]}")
+        # A text by value takes a string of any code page, which ZepText converts.
+        if p.kind == "Text":
+            parameter = f"var {p.name}: AnsiString" if p.passing == "ByRef" else \
+                f"const {p.name}: RawByteString"
+        else:
+            mode = "var " if p.passing == "ByRef" else ""
+            parameter = f"{mode}{p.name}: {PASCAL_TYPES[p.kind]}"
+        parameters.append(parameter)
         c_parameters.append(f"{p.name}: {PASCAL_C_TYPES[p.kind]}")
-        arguments.append({"Text": f"ZepText({p.name})",
+        arguments.append({"Text": f"PAnsiChar(ZepText({p.name}, '{p.name}'))",
                           "Boolean": f"Ord({p.name})"}.get(p.kind, p.name))
     # One parameter a line: the builders take up to seventeen.
-    heading = f"function {builder.name}(\n  " + ";\n  ".join(parameters) + "): Variant;"
+    listed = ";\n  ".join(parameters)
+    call = f"zep_{builder.name}(\n    " + ",\n    ".join(arguments) + ")"
+    pairs = f"function {builder.name}(\n  {listed}): Variant;"
+    block = f"function NewBlock_{builder.name}(\n  {listed}): Pointer;"
     imported = (f"function zep_{builder.name}(\n  " + ";\n  ".join(c_parameters)
                 + f"): Pointer;\n  {PASCAL_CONVENTION}; external ZepLibrary;\n")
-    definition = (f"{heading}\nbegin\n  Result := ZepBlock(zep_{builder.name}(\n    "
-                  + ",\n    ".join(arguments) + "));\nend;\n")
-    return heading, imported, definition
+    definitions = [f"{pairs}\nbegin\n  Result := ZepBlock({call});\nend;\n",
+                   f"{block}\nbegin\n  Result := ZepNewBlock({call});\nend;\n"]
+    return [pairs, block], imported, definitions
 
 
-def pascal_parts(rows):
+def pascal_parts(rows, platform):
     variables = ""
     for slot_set in rows.sets:
         variables += f"  {{ {slot_set.name} }}\n"
@@ -187,16 +198,22 @@ def pascal_parts(rows):
         declarations.append(heading)
         definitions.append(f"{heading}\nbegin\n  Result := ZepSelect('{name}', {model});\nend;\n")
     for builder in rows.builders:
-        heading, imported, definition = pascal_builder(builder)
-        declarations.append(heading)
+        headings, imported, made = pascal_builder(builder)
+        declarations += headings
         imports.append(imported)
-        definitions.append(definition)
+        definitions += made
+
+    set_table = (f"  ZepSets: array[0..{len(rows.sets) - 1}] of TZepSet = (\n"
+                 + ",\n".join(f"    (Name: '{s.name}'; FirstSlot: {s.first}; "
+                              f"LastSlot: {s.first + len(s.slots) - 1})" for s in rows.sets)
+                 + ");\n")
 
     return {
         "PASCAL_SLOT_VARIABLES": variables,
         "PASCAL_DECLARATIONS": "".join(f"{d}\n" for d in declarations),
         "PASCAL_IMPORTS": "".join(imports),
         "PASCAL_SLOT_TABLE": table,
+        "PASCAL_SET_TABLE": set_table,
         "PASCAL_DEFINITIONS": "\n".join(definitions),
     }
 
@@ -207,31 +224,45 @@ DOTNET_C_TYPES = {"Text": "byte[]", "Integer": "int", "Double": "double", "Boole
 
 
 def dotnet_builder(builder):
+    """The import and the builder giving pairs, and the builder giving a Block."""
     parameters = [f"{DOTNET_TYPES[p.kind]} {p.name}" for p in builder.parameters]
     c_parameters = [f"{DOTNET_C_TYPES[p.kind]} {p.name}" for p in builder.parameters]
-    arguments = [{"Text": f'Text({p.name}, "{p.name}")',
+    arguments = [{"Text": f'Encode({p.name}, "{p.name}")',
                   "Boolean": f"{p.name} ? 1 : 0"}.get(p.kind, p.name)
                  for p in builder.parameters]
     name = builder.name
-    return (
+
+    def method(indent, result, made_by):
+        return (f"{indent}public static {result} {name}(\n{indent}    "
+                + f",\n{indent}    ".join(parameters) + ")\n"
+                f"{indent}{{\n"
+                f"{indent}    return {made_by}(zep_{name}(\n{indent}        "
+                + f",\n{indent}        ".join(arguments) + "));\n"
+                f"{indent}}}\n")
+
+    pairs = (
         "        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]\n"
         f"        static extern IntPtr zep_{name}(\n            "
         + ",\n            ".join(c_parameters) + ");\n\n"
         f"        /// <summary>The block of {name}, one {{ key, value }} a pair.</summary>\n"
-        f"        public static object[][] {name}(\n            "
-        + ",\n            ".join(parameters) + ")\n"
-        "        {\n"
-        f"            return Block(zep_{name}(\n                "
-        + ",\n                ".join(arguments) + "));\n"
-        "        }\n")
+        + method("        ", "object[][]", "Pairs"))
+    block = method("            ", "Block", "NewBlock")
+    return pairs, block
 
 
-def dotnet_parts(rows):
-    return {"DOTNET_BUILDERS": "\n".join(dotnet_builder(b) for b in rows.builders)}
+def dotnet_parts(rows, platform):
+    built = [dotnet_builder(b) for b in rows.builders]
+    # Its library name: the runtime finds the file a host's package installs.
+    library = "zep00001_c.dll" if platform == "windows" else "libzep00001_c.so.1"
+    return {
+        "DOTNET_LIBRARY": f'        const string Library = "{library}";\n',
+        "DOTNET_BUILDERS": "\n".join(pairs for pairs, _ in built),
+        "DOTNET_BLOCKS": "\n".join(block for _, block in built),
+    }
 
 
 # --- Python -------------------------------------------------------------------
-def python_parts(rows):
+def python_parts(rows, platform):
     builders = ""
     for builder in rows.builders:
         parameters = ",\n        ".join(f'("{p.kind}", "{p.name}")' for p in builder.parameters)
@@ -260,7 +291,7 @@ def fill(template, parts):
     return template
 
 
-def main(rows_file, template_dir, output_dir):
+def main(rows_file, template_dir, output_dir, platform):
     try:
         rows = read_rows(Path(rows_file).read_text())
     except (RowsError, ValueError, KeyError) as error:
@@ -268,7 +299,7 @@ def main(rows_file, template_dir, output_dir):
     for template, output, parts in BINDINGS:
         template = Path(template_dir, template)
         try:
-            content = fill(template.read_bytes().decode("utf-8"), parts(rows))
+            content = fill(template.read_bytes().decode("utf-8"), parts(rows, platform))
         except RowsError as error:
             sys.exit(f"generate: {template}: {error}")
         output = Path(output_dir, output)
@@ -279,6 +310,6 @@ def main(rows_file, template_dir, output_dir):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 5 or sys.argv[4] not in ("windows", "unix"):
         sys.exit(__doc__)
     main(*sys.argv[1:])
