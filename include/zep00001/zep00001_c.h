@@ -120,7 +120,14 @@ ZEP_C_API int ZEP_CALL zep_last_error(char* out, size_t* size);
 
 /* A parameter block: the [key, value] pairs of one fiscal operation, in
    its fixed order. Owned by the host, which releases it with
-   zep_block_free. */
+   zep_block_free.
+
+   A driver's entry written in C that takes a parameter block takes it as
+   `const zep_block*`, so that a host in any language can hand it the block
+   it built here. The driver reads it with the readers below (linking
+   libzep00001_c, which the host has loaded already), finds a pair by its
+   key rather than by its place, and neither frees it nor keeps it: the
+   host frees it once the entry has returned. */
 typedef struct zep_block zep_block;
 
 enum { ZEP_TAG_STRING, ZEP_TAG_INTEGER, ZEP_TAG_DOUBLE, ZEP_TAG_BOOLEAN };
