@@ -3,7 +3,8 @@ packages, calls entries through their slots, builds each of the six blocks,
 and turns failures into exceptions carrying the last error.
 
 Needs ZEP_C_LIBRARY (libzep00001_c) and ZEP_PACKAGE_PATH (the directory of
-the answering packages); CTest sets both.
+the answering packages); CTest sets both, and for the sale ZEP_HOST
+(zep-host) and ZEP_SIMULATED_DIR (the simulated devices).
 """
 
 import ctypes
@@ -162,6 +163,23 @@ class ModuleTest(unittest.TestCase):
         self.assertIn("FileNotFoundError: cannot load the C interface", run.stderr)
         self.assertIn("/nowhere/libzep00001_c.so.1:", run.stderr)
         self.assertIn("ZEP_C_LIBRARY", run.stderr)
+
+    def test_the_sale_prints_the_demos_receipt(self):
+        if not os.environ.get("ZEP_HOST"):
+            self.skipTest("no zep-host to compare with")
+        environment = dict(os.environ, ZEP_PACKAGE_PATH=os.environ["ZEP_SIMULATED_DIR"])
+        sale = subprocess.run([sys.executable, str(HERE / "sale.py")], env=environment,
+                              capture_output=True, text=True, check=True).stdout
+        demo = subprocess.run([os.environ["ZEP_HOST"], "demo"], capture_output=True, text=True,
+                              check=True).stdout
+        self.assertEqual(receipt(sale), receipt(demo))
+
+
+def receipt(output):
+    """The receipt's lines, from "receipt, coupon" to its closing rule."""
+    lines = output.splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith("  receipt, coupon"))
+    return lines[start:lines.index(lines[start + 1], start + 2) + 1]
 
 
 if __name__ == "__main__":
