@@ -31,6 +31,14 @@ else()
 endif()
 
 set(ENV{LD_LIBRARY_PATH} ${library_dir})
+if(LANGUAGE STREQUAL "dotnet")
+  # The runtime files alone, as a till without the development package has
+  # them: no link libzep00001_c.so.
+  file(GLOB runtime LIST_DIRECTORIES false ${library_dir}/*)
+  list(FILTER runtime EXCLUDE REGEX "/libzep00001_c\\.so$")
+  file(COPY ${runtime} DESTINATION ${WORK}/runtime)
+  set(ENV{LD_LIBRARY_PATH} ${WORK}/runtime)
+endif()
 if(SALE)
   set(ENV{ZEP_PACKAGE_PATH} ${library_dir}/zep00001/simulated)
 else()
