@@ -36,6 +36,10 @@ class SlotSet:
     first: int = 0  # index of its first slot among all slots
     slots: list = field(default_factory=list)
 
+    @property
+    def last(self):
+        return self.first + len(self.slots) - 1
+
 
 @dataclass
 class Parameter:
@@ -184,14 +188,13 @@ def pascal_parts(rows, platform):
 
     declarations, definitions, imports = [], [], []
     for s in rows.sets:
-        last = s.first + len(s.slots) - 1
         for operation, kind, binds in [("InstanciaFuncoes", s.bind, "True"),
                                        ("FinalizaFuncoes", s.unbind, "False")]:
             parameter, model = pascal_argument(kind)
             heading = f"function {operation}_{s.name}{parameter}: Boolean;"
             declarations.append(heading)
             definitions.append(f"{heading}\nbegin\n  Result := ZepOperate({binds}, "
-                               f"'{s.name}', {model}, {s.first}, {last});\nend;\n")
+                               f"'{s.name}', {model}, {s.first}, {s.last});\nend;\n")
     for name, kind in rows.selections:
         parameter, model = pascal_argument(kind)
         heading = f"function RetNomeBpl_{name}{parameter}: AnsiString;"
@@ -205,7 +208,7 @@ def pascal_parts(rows, platform):
 
     set_table = (f"  ZepSets: array[0..{len(rows.sets) - 1}] of TZepSet = (\n"
                  + ",\n".join(f"    (Name: '{s.name}'; FirstSlot: {s.first}; "
-                              f"LastSlot: {s.first + len(s.slots) - 1})" for s in rows.sets)
+                              f"LastSlot: {s.last})" for s in rows.sets)
                  + ");\n")
 
     return {
