@@ -12,6 +12,7 @@ import os
 import pathlib
 import subprocess
 import sys
+import tempfile
 import unittest
 
 import zep00001
@@ -167,9 +168,16 @@ class ModuleTest(unittest.TestCase):
     def test_the_sale_prints_the_demos_receipt(self):
         if not os.environ.get("ZEP_HOST"):
             self.skipTest("no zep-host to compare with")
-        environment = dict(os.environ, ZEP_PACKAGE_PATH=os.environ["ZEP_SIMULATED_DIR"])
-        sale = subprocess.run([sys.executable, str(HERE / "sale.py")], env=environment,
-                              capture_output=True, text=True, check=True).stdout
+        # With the runtime files alone: the C interface found by its library
+        # name on the library path, without ZEP_C_LIBRARY or the development link.
+        with tempfile.TemporaryDirectory() as runtime:
+            library = pathlib.Path(os.environ["ZEP_C_LIBRARY"]).resolve()
+            os.symlink(library, pathlib.Path(runtime, zep00001.LIBRARY_NAME))
+            environment = dict(os.environ, ZEP_PACKAGE_PATH=os.environ["ZEP_SIMULATED_DIR"],
+                               LD_LIBRARY_PATH=runtime)
+            del environment["ZEP_C_LIBRARY"]
+            sale = subprocess.run([sys.executable, str(HERE / "sale.py")], env=environment,
+                                  capture_output=True, text=True, check=True).stdout
         demo = subprocess.run([os.environ["ZEP_HOST"], "demo"], capture_output=True, text=True,
                               check=True).stdout
         self.assertEqual(receipt(sale), receipt(demo))
