@@ -29,7 +29,7 @@ enum { OK = 0, UNSTABLE = 2, LINES = 64, COLUMNS = 128 };
 /* Every set, with the first model code whose simulated package is bundled;
    the cheque printer's unbind takes none. */
 static const char* const sets[][2] = {
-    {"ImpFiscal", "1"}, {"ImpCheque", "1"}, {"Display", "1"}, {"Balanca", "4"}, {"Leitor", "1"},
+    {"ImpFiscal", "1"}, {"ImpCheque", "1"}, {"Display", "1"},   {"Balanca", "4"},   {"Leitor", "1"},
     {"Zep00000", NULL}, {"Zep00400", NULL}, {"Zep00500", NULL}, {"Tef00000", NULL}, {"Sat", NULL}};
 
 static char paper[LINES][COLUMNS];
