@@ -25,6 +25,11 @@ void printIndented(std::ostream& out, const std::string& lead, const std::string
 
 }  // namespace
 
+std::string shown(std::string_view text) {
+  const std::string escaped = catalog::quoted(text);
+  return escaped.substr(1, escaped.size() - 2);
+}
+
 void printReport(const CheckReport& report, std::ostream& out) {
   const SlotSet& set = *report.set;
   out << "check " << set.name;
