@@ -11,6 +11,7 @@
 #include "host/commands.hpp"
 #include "host/report.hpp"
 #include "packages.hpp"
+#include "platform/platform.hpp"
 
 namespace {
 
@@ -160,6 +161,10 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
       {{"select", "Sat", "3"}, "Sat always loads zep03000 and selects by no model code"},
       {{"select", "Sat", "--package-path", "/"}, "select takes no --package-path"},
       {{"demo", "now"}, "usage: zep-host demo [--package-path DIR]"},
+      {{"trace"}, "usage: zep-host trace FILE [--json]"},
+      // What the terminal would take for escape sequences is shown escaped.
+      {{"\x1b]0;owned\a"}, "no command is called \"\\x1b]0;owned\\x07\""},
+      {{"check", "Sat", "--\x1b[2J"}, "unknown option --\\x1b[2J"},
   };
   for (const auto& wrong : cases) {
     Outcome result = host(wrong.arguments);
@@ -167,7 +172,22 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
     EXPECT_THAT(result.err, StartsWith("zep-host: "));
     EXPECT_THAT(result.err, HasSubstr(wrong.reason));
     EXPECT_THAT(result.err, EndsWith("\nTry 'zep-host --help'.\n"));
+    EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << wrong.reason;
   }
+}
+
+TEST(Arguments, APackagePathIsOneDirectoryWholeAndMayBeRepeated) {
+  Outcome both = host({"check", "SAT", "--package-path", emptyDirectory(), "--package-path",
+                       kPackages + "/answering"});
+  EXPECT_EQ(both.status, 0) << both.err;
+  // The package path's separator inside a name would make it two directories.
+  const std::filesystem::path split =
+      std::filesystem::path(testing::TempDir()) /
+      (std::string("zep") + zep::platform::kPathListSeparator + "x");
+  std::filesystem::create_directories(split);
+  Outcome refused = host({"check", "Sat", "--package-path", split.string()});
+  EXPECT_EQ(refused.status, zep::host::kUsageError);
+  EXPECT_THAT(refused.err, HasSubstr("which separates the package path's directories"));
 }
 
 TEST(Arguments, ARelativePackagePathWithoutACurrentDirectoryIsToldNotThrown) {
