@@ -11,6 +11,7 @@
 
 #include "host/commands.hpp"
 #include "host/report.hpp"
+#include "run_host.hpp"
 
 #ifdef ZEP_TEST_JSON
 #include <nlohmann/json.hpp>
@@ -49,18 +50,6 @@ TraceSummary summary(std::string_view text) {
   std::optional<TraceSummary> summary = zep::host::summariseTrace(text, "t", problem);
   EXPECT_TRUE(summary) << problem;
   return summary.value_or(TraceSummary{});
-}
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome host(const std::vector<std::string>& arguments) {
-  std::ostringstream out, err;
-  const int status = zep::host::run(arguments, {out, err, testing::TempDir()});
-  return {status, out.str(), err.str()};
 }
 
 TEST(Trace, PairsCallsAThreadAtATimeAndTimesEachEntry) {

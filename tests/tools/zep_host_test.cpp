@@ -12,24 +12,13 @@
 #include "host/report.hpp"
 #include "packages.hpp"
 #include "platform/platform.hpp"
+#include "run_host.hpp"
 
 namespace {
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome host(const std::vector<std::string>& arguments) {
-  std::ostringstream out, err;
-  const int status = zep::host::run(arguments, {out, err, ZEP_SIMULATED_DIR});
-  return {status, out.str(), err.str()};
-}
 
 std::string emptyDirectory() {
   const std::filesystem::path directory = std::filesystem::path(testing::TempDir()) / "zep-empty";

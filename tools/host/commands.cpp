@@ -234,7 +234,11 @@ const std::string kStatusNote =
 class Formatter : public CLI::Formatter {
  public:
   std::string make_usage(const CLI::App* app, std::string name) const override {
-    return "usage: " + name + " " + forms.at(app) + "\n";
+    return usage(*app, name) + "\n";
+  }
+  // `name` is the program's and the command's: "zep-host check".
+  std::string usage(const CLI::App& app, const std::string& name) const {
+    return "usage: " + name + " " + forms.at(&app);
   }
   std::map<const CLI::App*, std::string> forms;
 };
@@ -357,13 +361,13 @@ class CommandLine {
                            : "no command is called " + catalog::quoted(words.front());
     }
     const CLI::App& command = *given.front();
-    const std::string usage =
-        "usage: zep-host " + command.get_name() + " " + formatter_->forms.at(&command);
+    const std::string usage = formatter_->usage(command, "zep-host " + command.get_name());
     // The one option that takes a value.
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
       return std::string(kPackagePath) + " needs a directory";
     if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
       const std::vector<std::string> extras = app_.remaining(true);
+      if (extras.empty()) return shown(error.what());
       const std::string& extra = extras.front();
       if (extra.size() < 2 || extra.front() != '-') return usage;
       // An option of another command is told as such rather than as unknown.
@@ -375,7 +379,8 @@ class CommandLine {
       return "unknown option " + shown(extra);
     }
     if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) return usage;
-    return error.what();
+    // CLI11's own words, which may quote an argument.
+    return shown(error.what());
   }
 
   const Io& io_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <deque>
 #include <fstream>
 #include <iomanip>
@@ -264,8 +265,14 @@ class Summariser {
         throw Malformed{at, which + " has no \"" + name + "\" number"};
       return value->number;
     };
-    const TraceThread thread{static_cast<std::int64_t>(number("pid")),
-                             static_cast<std::int64_t>(number("tid"))};
+    // Ids are whole numbers, within what a thread id can be.
+    const auto id = [&](const char* name) {
+      const double value = number(name);
+      if (!(std::abs(value) < 0x1p62) || value != std::trunc(value))
+        throw Malformed{at, which + "'s \"" + name + "\" is no thread or process id"};
+      return static_cast<std::int64_t>(value);
+    };
+    const TraceThread thread{id("pid"), id("tid")};
     const double time = number("ts");
     const Json* args = event.member("args");
     if (args != nullptr && args->kind != Json::Kind::Object)
