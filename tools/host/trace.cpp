@@ -30,12 +30,14 @@ struct Json {
   Kind kind = Kind::Null;
   double number = 0;
   std::string text;
+  // An array's items, or an object's members' values, named by `names`
+  // (a pair of a name and a Json could not hold a Json not yet complete).
   std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
+  std::vector<std::string> names;
 
   const Json* member(std::string_view name) const {
-    for (const auto& [key, value] : members)
-      if (key == name) return &value;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (names[i] == name) return &items[i];
     return nullptr;
   }
   // The member's text, or "" where it is no text.
@@ -92,7 +94,8 @@ class Reader {
         skipSpace();
         if (next() != ':') throw Malformed{at_, "':' must follow a member's name"};
         take();
-        json.members.emplace_back(std::move(name), value(depth + 1));
+        json.names.push_back(std::move(name));
+        json.items.push_back(value(depth + 1));
         if (!separated('}')) return json;
       }
     }
