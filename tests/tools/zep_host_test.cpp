@@ -60,6 +60,18 @@ TEST(Check, AMissingPackageGivesTheBindingFailureAndItsCause) {
   expectEverySlotNull();
 }
 
+TEST(Check, ReportsThePathsOfAPackageDirectoryWithItsControlBytesEscaped) {
+  const std::filesystem::path directory =
+      std::filesystem::path(testing::TempDir()) / "zep-\x1b[2J-empty";
+  std::error_code made;
+  std::filesystem::create_directories(directory, made);
+  if (made) GTEST_SKIP() << "this platform takes no control byte in a file name";
+  Outcome result = host({"check", "Sat", "--package-path", directory.string()});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.out, HasSubstr("/zep-\\x1b[2J-empty/"));
+  EXPECT_EQ(result.out.find('\x1b'), std::string::npos);
+}
+
 TEST(Check, AFileThatIsNoLibraryGivesTheLoadersReason) {
   Outcome result = host({"check", "ImpFiscal", "7", "--package-path", kPackages + "/broken"});
   EXPECT_EQ(result.status, 2);

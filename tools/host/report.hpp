@@ -20,6 +20,9 @@ using inspect::CheckReport;
 // escaped as catalog::quoted escapes them, so that no escape sequence reaches
 // the terminal, but without the quotes.
 std::string shown(std::string_view text);
+// Text from outside zep-host (a loader's message, a package's export names, a
+// path given as DIR): its control bytes escaped the same way, its lines kept.
+std::string printable(std::string_view text);
 
 void printReport(const CheckReport& report, std::ostream& out);
 // Each set's report, then one summary line a set.
