@@ -11,6 +11,7 @@
 #include "display.hpp"
 #include "fiscal_printer.hpp"
 #include "host/commands.hpp"
+#include "host/report.hpp"
 #include "money.hpp"
 #include "scale.hpp"
 #include "zep00001/zep00001.hpp"
@@ -127,8 +128,9 @@ void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool na
 
 void printFailure(std::ostream& err, const std::string& what, const std::exception& failure) {
   std::vector<std::string> chain = catalog::causeChain(failure);
-  err << "zep-host: " << what << ": " << chain.front() << '\n';
-  for (std::size_t i = 1; i < chain.size(); ++i) err << "  because: " << chain[i] << '\n';
+  err << "zep-host: " << what << ": " << printable(chain.front()) << '\n';
+  for (std::size_t i = 1; i < chain.size(); ++i)
+    err << "  because: " << printable(chain[i]) << '\n';
 }
 
 // Shows what the simulated display shows, under a label.
@@ -263,7 +265,7 @@ void sale(std::ostream& out) {
 int demo(const Io& io, const std::string& packages, bool verbose) {
   io.out << "zep-host demo: the module binds every slot set through the default shared\n"
          << "package, a sale runs through the slots, and every set is unbound again.\n"
-         << "packages: " << packages << "\n\n";
+         << "packages: " << printable(packages) << "\n\n";
 
   std::vector<Binding> bindings;
   int status = 0;
