@@ -1,11 +1,17 @@
-# Sourced by a leg. skip_leg NAME REASON says in one line why this machine
-# cannot run the leg and ends it with status 77, which tests/run-all counts as
-# skipped rather than failed and lists again at the end of the run.
-skip_leg() {
+# Sourced by a leg. skip_part LEG REASON says in one line why this machine
+# cannot run a part of the leg, and has tests/run-all list it again at the end
+# of the run; the rest of the leg goes on.
+skip_part() {
   local leg=$1
   shift
   echo "== skipped: $leg: $*"
   if [[ -n ${ZEP_SKIPPED_LEGS:-} ]]; then echo "$leg: $*" >>"$ZEP_SKIPPED_LEGS"; fi
+}
+
+# skip_leg LEG REASON: the same for the whole leg, which it ends with status
+# 77: tests/run-all counts that as skipped rather than failed.
+skip_leg() {
+  skip_part "$@"
   exit 77
 }
 
