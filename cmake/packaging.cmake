@@ -83,7 +83,9 @@ if(NOT WIN32)
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
   endforeach()
   # zep-host's manual page is its own --help, so that the two never differ.
-  if(TARGET zep-host)
+  # A sanitized build makes no packages to ship, and its zep-host is better
+  # not run at build time.
+  if(TARGET zep-host AND NOT ZEP_SANITIZE)
     add_custom_command(OUTPUT ${debian}/zep-host.1.gz
       COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:zep-host> -DVERSION=${PROJECT_VERSION}
               -DOUTPUT=${debian}/zep-host.1 -P ${PROJECT_SOURCE_DIR}/packaging/debian/manpage.cmake
