@@ -14,14 +14,14 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/packaging-generators.cmake)
 
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
-    "the module, the default shared package and the C interface
+    "module, default shared package and C interface
 What a till runs: the module that binds driver packages into exported slots,
 the default shared package that loads them (driver packages go beside it, in
 the private directory zep00001/ of the library directory, or in
 ZEP_PACKAGE_PATH) and the C interface libzep00001_c.so.1, which hosts in C,
 C#, Python and Pascal load.")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
-    "headers, CMake package and pkg-config file for building hosts
+    "headers, CMake and pkg-config files, bindings
 The public header, the C interface's header, the CMake package and the
 pkg-config file, the Pascal unit, the .NET and Python bindings, and the
 examples of hosts in C, C++, Python, Pascal and C#.")
@@ -32,7 +32,7 @@ driver author whether a package serves its set and why one does not load,
 select names the package a model code selects, demo runs a sale through the
 simulated devices.")
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
-set(CPACK_COMPONENT_DEMO_DESCRIPTION "simulated devices for zep-host demo, with their headers
+set(CPACK_COMPONENT_DEMO_DESCRIPTION "simulated devices for zep-host demo, with headers
 Driver packages that simulate a fiscal printer, a scale, a display and the
 other devices, in a directory of their own that zep-host demo passes to the
 shared package; the headers give their entries' signatures.")
@@ -79,6 +79,9 @@ if(NOT WIN32)
   foreach(component IN LISTS components)
     string(TOUPPER ${component} upper)
     set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+    # The synopsis names the project and the component.
+    set(CPACK_DEBIAN_${upper}_DESCRIPTION
+        "${PROJECT_DESCRIPTION}: ${CPACK_COMPONENT_${upper}_DESCRIPTION}")
     install(FILES ${debian}/copyright ${debian}/changelog.gz
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
   endforeach()
