@@ -37,6 +37,8 @@ if(LANGUAGE STREQUAL "dotnet")
   file(GLOB runtime LIST_DIRECTORIES false ${library_dir}/*)
   list(FILTER runtime EXCLUDE REGEX "/libzep00001_c\\.so$")
   file(COPY ${runtime} DESTINATION ${WORK}/runtime)
+  # The module finds its shared package in its private directory beside it.
+  file(COPY ${library_dir}/zep00001/lib_dll.so DESTINATION ${WORK}/runtime/zep00001)
   set(ENV{LD_LIBRARY_PATH} ${WORK}/runtime)
 endif()
 if(SALE)
