@@ -167,12 +167,11 @@ void inspectTrust(CheckReport& report) {
   const std::string sharedPackageDirectory =
       platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS));
   std::string tried;
-  const std::optional<shared_package::FoundPackage> found = shared_package::findPackage(
+  std::optional<shared_package::FoundPackage> found = shared_package::findPackage(
       platform::environment("ZEP_PACKAGE_PATH"), sharedPackageDirectory, report.package, tried);
   if (!found) return;
-  const std::optional<platform::FileStatus> inDirectory = platform::fileStatus(found->directory);
-  for (shared_package::TrustFinding& finding : shared_package::trustFindings(
-           found->file, found->status, found->directory, inDirectory, platform::effectiveUser())) {
+  for (shared_package::TrustFinding& finding :
+       shared_package::trustFindings(*found, platform::effectiveUser())) {
     report.warnings.push_back({finding.kind,
                                {std::move(finding.subject)},
                                std::move(finding.problem),

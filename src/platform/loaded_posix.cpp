@@ -1,7 +1,9 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
@@ -20,6 +22,13 @@ int matchFileName(dl_phdr_info* info, std::size_t, void* data) {
   const char* name = slash != nullptr ? slash + 1 : info->dlpi_name;
   if (*search->fileName != name) return 0;
   search->path = info->dlpi_name;
+  // Packages are loaded under a name beneath their directory's descriptor,
+  // which means nothing to the reader: the real path is given.
+  if (search->path.starts_with("/proc/self/fd/")) {
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(info->dlpi_name, nullptr),
+                                                     &std::free);
+    if (real) search->path = real.get();
+  }
   return 1;
 }
 

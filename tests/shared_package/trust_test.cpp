@@ -2,6 +2,7 @@
 // could rewrite, and reads no unchanged file twice.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "package_search.hpp"
 #include "packages.hpp"
 #include "scratch_package.hpp"
 #include "zep00001/zep00001.hpp"
@@ -74,6 +76,90 @@ TEST_F(Trust, AFileChangedSinceItsLoadIsCheckedAgain) {
   ASSERT_EQ(loadError(), "loaded");
   fs::resize_file(file_, fs::file_size(file_) / 2);
   EXPECT_HAS(loadError(), file_ + ": is damaged: the file is cut short");
+}
+
+TEST_F(Trust, ADirectoryOfAnotherUserIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "giving a directory away takes root";
+  ASSERT_EQ(chown(directory_.c_str(), 1, static_cast<gid_t>(-1)), 0);
+  std::string error = loadError();
+  EXPECT_HAS(error, file_ + ": is in " + directory_ + ", which is owned by user 1");
+  EXPECT_HAS(error, "remedy: chown root " + directory_);
+}
+
+// Each refusal names the real file and a remedy acting on it, never on the
+// link, which chown and chmod would follow.
+TEST_F(Trust, ALinkIsJudgedByTheFileAndDirectoryItLeadsTo) {
+  ScratchPackage real{"Zep00400"};
+  fs::remove(file_);
+  fs::create_symlink(real.file, file_);
+  EXPECT_EQ(loadError(), "loaded");
+
+  fs::permissions(real.directory, fs::perms::all);
+  fs::permissions(real.file, fs::perms::others_write, fs::perm_options::add);
+  std::string error = loadError();
+  EXPECT_HAS(error, file_ + ": leads to " + real.file + ", which is writable by every user");
+  EXPECT_HAS(error, "remedy: chmod o-w " + real.file);
+  EXPECT_HAS(error, file_ + ": leads to " + real.file + ", in " + real.directory +
+                        ", which every user can write");
+  EXPECT_TRUE(error.ends_with("remedy: chmod o-w " + real.directory)) << error;
+  EXPECT_EQ(error.find("o-w " + file_), std::string::npos) << error;
+}
+
+// glibc takes a name it has loaded before for the same library: two
+// packages of one file name in two directories each keep their own entries.
+TEST_F(Trust, PackagesOfOneNameInTwoDirectoriesKeepTheirOwnEntries) {
+  auto answer = [](void* library) {
+    return std::string(
+        reinterpret_cast<const char* (*)()>(test_platform::findSymbol(library, "Teclado_OK"))());
+  };
+  usePath(kPackages + "/answering");
+  void* first = LoadBPL_FOS("Zep00400");
+  UnLoadBPL("Zep00400");
+  usePath(kPackages + "/second");
+  void* second = LoadBPL_FOS("Zep00400");
+  EXPECT_EQ(answer(second), "second/Zep00400:Teclado_OK");
+  usePath(kPackages + "/answering");
+  first = LoadBPL_FOS("Zep00400");
+  EXPECT_NE(first, second);
+  EXPECT_EQ(answer(first), "answering/Zep00400:Teclado_OK");
+  EXPECT_EQ(answer(second), "second/Zep00400:Teclado_OK");
+  UnLoadBPL("Zep00400");
+  UnLoadBPL("Zep00400");
+  EXPECT_FALSE(isMapped(packageFile("answering", "Zep00400")));
+  EXPECT_FALSE(isMapped(packageFile("second", "Zep00400")));
+}
+
+// "no such file" only where there is none.
+TEST_F(Trust, WhatStandsInTheFilesPlaceIsNamed) {
+  fs::remove(file_);
+  auto said = [&] { return loadError(); };
+  fs::create_directory(file_);
+  EXPECT_HAS(said(), file_ + ": is a directory, not a library file");
+  fs::remove(file_);
+  ASSERT_EQ(mkfifo(file_.c_str(), 0600), 0);
+  EXPECT_HAS(said(), file_ + ": is a FIFO (named pipe), not a library file");
+  fs::remove(file_);
+  fs::create_symlink("/dev/null", file_);
+  EXPECT_HAS(said(), file_ + ": is a device, not a library file");
+  fs::remove(file_);
+  fs::create_symlink(directory_ + "/nowhere", file_);
+  EXPECT_HAS(said(), file_ + ": is a link to a file that does not exist");
+  fs::remove(file_);
+  EXPECT_HAS(said(), file_ + ": no such file");
+  const std::string deep = directory_ + "/" + std::string(4200, 'd');
+  usePath(deep);
+  EXPECT_HAS(said(), ": the name is too long for the system");
+}
+
+// A file system may keep whole seconds: a change time within a second of
+// the check may hide a later change.
+TEST(CheckedFiles, ACheckStandsOnlyForAFileChangedASecondBeforeIt) {
+  zep::platform::FileStatus::Identity identity;
+  identity.changed = {1000, 0};
+  EXPECT_FALSE(zep::shared_package::checkStands(identity, {1000, 999'999'999}));
+  EXPECT_TRUE(zep::shared_package::checkStands(identity, {1001, 0}));
+  identity.changed = {1000, 500'000'000};
+  EXPECT_FALSE(zep::shared_package::checkStands(identity, {1001, 0}));
 }
 
 }  // namespace
