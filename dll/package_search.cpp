@@ -272,8 +272,12 @@ bool passes(DependencyWalk& walk, const std::string& library, std::string path,
   const std::vector<TrustFinding> refusals = trustFindings(found, walk.effectiveUser, true);
   opened = std::move(found.opened);
   if (refusals.empty()) return true;
-  walk.reason = "needs " + library + ", which the loader would take from " +
-                (opened.realFile.empty() ? found.file : opened.realFile) + ", and which ";
+  std::string real = opened.realFile;
+  if (real.empty()) {
+    const std::string directoryPath = platform::descriptorPath(opened.directory);
+    real = directoryPath.empty() ? found.file : directoryPath + "/" + library;
+  }
+  walk.reason = "needs " + library + ", which the loader would take from " + real + ", and which ";
   for (std::size_t i = 0; i < refusals.size(); ++i) {
     walk.reason +=
         (i == 0 ? "" : "; and which ") + refusals[i].problem + "; remedy: " + refusals[i].remedy;
@@ -283,7 +287,8 @@ bool passes(DependencyWalk& walk, const std::string& library, std::string path,
 
 bool walkDependencies(DependencyWalk& walk, const platform::PackageFile& of,
                       const inspect::Image& image) {
-  const std::string origin = "/proc/self/fd/" + std::to_string(of.directory);
+  // The directory as the loader is given it, held open.
+  const std::string origin = parentOf(of.loaderName);
   const std::vector<std::string> directories = searchDirectories(image, origin);
   for (const std::string& library : image.needed) {
     if (library.find('/') != std::string::npos) continue;
@@ -323,7 +328,7 @@ bool walkDependencies(DependencyWalk& walk, const platform::PackageFile& of,
 bool dependenciesTrusted(const platform::PackageFile& package, const inspect::Image& image,
                          std::uint32_t effectiveUser, std::string& reason, bool& local) {
   local = false;
-  if (package.directory < 0 || !package.status.hasOwnership || image.needed.empty()) return true;
+  if (!package.status.hasOwnership || image.needed.empty()) return true;
   DependencyWalk walk{effectiveUser, reason, local};
   return walkDependencies(walk, package, image);
 }

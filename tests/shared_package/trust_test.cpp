@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -103,6 +104,57 @@ TEST_F(Trust, ALinkIsJudgedByTheFileAndDirectoryItLeadsTo) {
                         ", which every user can write");
   EXPECT_TRUE(error.ends_with("remedy: chmod o-w " + real.directory)) << error;
   EXPECT_EQ(error.find("o-w " + file_), std::string::npos) << error;
+}
+
+// A library the package needs, found beside it through RUNPATH $ORIGIN, is
+// checked as the package is, before the package is loaded.
+TEST_F(Trust, ADependencyBesideThePackageIsCheckedAsThePackageIs) {
+  const std::string needed = "libzep_beside_dependency.so";
+  fs::remove(file_);
+  const std::string file = directory_ + "/" + packageFileName("ZEP01000");
+  fs::copy_file(packageFile("beside", "ZEP01000"), file);
+  fs::copy_file(kPackages + "/beside/" + needed, directory_ + "/" + needed);
+  auto load = [] {
+    try {
+      LoadBPL_FOS("ZEP01000");
+      UnLoadBPL("ZEP01000");
+    } catch (const std::runtime_error& error) {
+      return std::string(error.what());
+    }
+    return std::string("loaded");
+  };
+  EXPECT_EQ(load(), "loaded");
+  fs::permissions(directory_ + "/" + needed, fs::perms::others_write, fs::perm_options::add);
+  const std::string error = load();
+  EXPECT_HAS(error, file + ": needs " + needed + ", which the loader would take from " +
+                        directory_ + "/" + needed + ", and which is writable by every user");
+  EXPECT_HAS(error, "remedy: chmod o-w " + directory_ + "/" + needed);
+  EXPECT_FALSE(isMapped(directory_ + "/" + needed));
+}
+
+// glibc follows the dynamic segment wherever its address points, and dies
+// there: the package is refused before the loader sees it.
+TEST_F(Trust, ADynamicSegmentOutsideTheFileIsRefusedBeforeTheLoader) {
+  std::fstream file(file_, std::ios::in | std::ios::out | std::ios::binary);
+  auto field = [&](std::streamoff at, int width) {
+    std::uint64_t value = 0;
+    file.seekg(at);
+    file.read(reinterpret_cast<char*>(&value), width);
+    return value;
+  };
+  const std::uint64_t headers = field(32, 8);
+  const std::uint64_t count = field(56, 2);
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::streamoff header = static_cast<std::streamoff>(headers + 56 * i);
+    if (field(header, 4) != 2) continue;
+    const std::uint64_t far = 0x7fff0000;
+    file.seekp(header + 16);
+    file.write(reinterpret_cast<const char*>(&far), 8);
+  }
+  file.close();
+  EXPECT_HAS(loadError(), file_ +
+                              ": is damaged: the dynamic section lies outside the file's "
+                              "loadable segments");
 }
 
 // glibc takes a name it has loaded before for the same library: two
