@@ -83,6 +83,9 @@ TEST(ElfReader, RefusesSymbolNamesThatAddUpToMoreThanTheFile) {
   EXPECT_EQ(image.defect, "its symbol names add up to more than the file holds");
   EXPECT_LE(image.exports.size(), 2u);
 
+  EXPECT_EQ(readImage(seed("pe_reader/one_long_name_many_exports.dll")).defect,
+            "its names add up to more than the file holds");
+
   const Image plenty = readImage(elfImage(100'000, 8));
   EXPECT_EQ(plenty.defect, "");
   EXPECT_THAT(plenty.exports, ElementsAre("AAAAAAAA"));
