@@ -102,6 +102,33 @@ struct FileStatus {
 // there is nothing there that this process can reach.
 std::optional<FileStatus> fileStatus(const std::string& path);
 
+// The path of what an open descriptor names, links resolved; "" when unknown.
+std::string descriptorPath(int descriptor);
+void closeDescriptor(int descriptor) noexcept;
+
+// An open file descriptor (-1 for none), closed with its holder.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  Descriptor(Descriptor&& other) noexcept : descriptor_(other.release()) {}
+  Descriptor& operator=(Descriptor&& other) noexcept { return *this = other.release(); }
+  Descriptor& operator=(int descriptor) noexcept {
+    if (descriptor != descriptor_) closeDescriptor(descriptor_);
+    descriptor_ = descriptor;
+    return *this;
+  }
+  ~Descriptor() { closeDescriptor(descriptor_); }
+  operator int() const noexcept { return descriptor_; }
+  int release() noexcept {
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    return descriptor;
+  }
+
+ private:
+  int descriptor_ = -1;
+};
+
 // A package file opened for its load, with the directory that holds the real
 // file (links resolved) held open, so that what is checked is what the
 // loader maps: that directory cannot be swapped for another under its
@@ -123,11 +150,6 @@ struct PackageFile {
     DanglingLink,
     Moved
   };
-  PackageFile() = default;
-  PackageFile(PackageFile&& other) noexcept;
-  PackageFile& operator=(PackageFile&& other) noexcept;
-  ~PackageFile();
-
   Problem problem = Problem::None;
   // The system's own words, where they add to the problem.
   std::string detail;
@@ -142,13 +164,13 @@ struct PackageFile {
   // while `directory` stays open ("/proc/self/fd/<directory>/<name>").
   std::string loaderName;
   // The open file and directory; -1 where the platform holds none.
-  int file = -1;
-  int directory = -1;
-  int linkDirectory = -1;
+  Descriptor file;
+  Descriptor directory;
+  Descriptor linkDirectory;
 
   // Gives up the directory's descriptor to a caller that keeps it open
   // while the library is loaded under loaderName.
-  int releaseDirectory() noexcept;
+  int releaseDirectory() noexcept { return directory.release(); }
 };
 
 // Opens `name` in `directory`: the directory by descriptor, the name within
@@ -159,10 +181,6 @@ PackageFile openPackageFile(std::string_view directory, const std::string& name)
 // The first `limit` bytes and the size of an opened package file.
 bool readFileHead(const PackageFile& file, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size);
-
-// The path of what an open descriptor names, links resolved; "" when unknown.
-std::string descriptorPath(int descriptor);
-void closeDescriptor(int descriptor) noexcept;
 
 // Releases one load of `library`. Gives 0 when the library is gone from the
 // process since, else a key to ask stillMapped about later: the names it

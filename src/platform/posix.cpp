@@ -242,34 +242,6 @@ void followLink(PackageFile& opened, const std::string& name) {
 
 }  // namespace
 
-PackageFile::PackageFile(PackageFile&& other) noexcept { *this = std::move(other); }
-
-PackageFile& PackageFile::operator=(PackageFile&& other) noexcept {
-  if (this == &other) return *this;
-  closeDescriptor(file);
-  closeDescriptor(directory);
-  closeDescriptor(linkDirectory);
-  problem = other.problem;
-  detail = std::move(other.detail);
-  status = other.status;
-  directoryStatus = other.directoryStatus;
-  linkDirectoryStatus = other.linkDirectoryStatus;
-  realFile = std::move(other.realFile);
-  loaderName = std::move(other.loaderName);
-  file = std::exchange(other.file, -1);
-  directory = std::exchange(other.directory, -1);
-  linkDirectory = std::exchange(other.linkDirectory, -1);
-  return *this;
-}
-
-PackageFile::~PackageFile() {
-  closeDescriptor(file);
-  closeDescriptor(directory);
-  closeDescriptor(linkDirectory);
-}
-
-int PackageFile::releaseDirectory() noexcept { return std::exchange(directory, -1); }
-
 PackageFile openPackageFile(std::string_view directory, const std::string& name) {
   PackageFile opened;
   if (directory.size() + 1 + name.size() >= PATH_MAX) {

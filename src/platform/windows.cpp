@@ -175,23 +175,6 @@ std::optional<FileStatus> fileStatus(const std::string& path) {
 
 // Windows keeps the path: a file that is open cannot be renamed over unless
 // its opener shares the deletion, and the loader takes the path.
-PackageFile::PackageFile(PackageFile&& other) noexcept { *this = std::move(other); }
-
-PackageFile& PackageFile::operator=(PackageFile&& other) noexcept {
-  problem = other.problem;
-  detail = std::move(other.detail);
-  status = other.status;
-  directoryStatus = other.directoryStatus;
-  linkDirectoryStatus = other.linkDirectoryStatus;
-  realFile = std::move(other.realFile);
-  loaderName = std::move(other.loaderName);
-  return *this;
-}
-
-PackageFile::~PackageFile() = default;
-
-int PackageFile::releaseDirectory() noexcept { return -1; }
-
 PackageFile openPackageFile(std::string_view directory, const std::string& name) {
   PackageFile opened;
   std::string path(directory);
