@@ -60,38 +60,36 @@ std::optional<FoundPackage> findPackage(std::optional<std::string_view> searchPa
   return found;
 }
 
+namespace {
+
+using Problem = platform::PackageFile::Problem;
+
+// clang-format off
+struct ProblemWords { Problem problem; const char* words; };
+constexpr ProblemWords kProblemWords[] = {
+  {Problem::NoFile,                "no such file"},
+  {Problem::NoDirectory,           "no such file: the directory does not exist"},
+  {Problem::NotADirectory,         "no such file: the package directory is not a directory"},
+  {Problem::DirectoryUnsearchable, "the package directory cannot be searched"},
+  {Problem::IsDirectory,           "is a directory, not a library file"},
+  {Problem::IsFifo,                "is a FIFO (named pipe), not a library file"},
+  {Problem::IsDevice,              "is a device, not a library file"},
+  {Problem::IsSocket,              "is a socket, not a library file"},
+  {Problem::Unreadable,            "cannot be opened"},
+  {Problem::NameTooLong,           "the name is too long for the system"},
+  {Problem::DanglingLink,          "is a link to a file that does not exist"},
+  {Problem::Moved,                 "was moved or replaced while it was opened; load it again"},
+};
+// clang-format on
+
+}  // namespace
+
 std::string whyNotLoaded(const platform::PackageFile& opened) {
-  using Problem = platform::PackageFile::Problem;
-  const std::string detail = opened.detail.empty() ? "" : " (" + opened.detail + ")";
-  switch (opened.problem) {
-    case Problem::None:
-      return "is a regular file";
-    case Problem::NoFile:
-      return "no such file";
-    case Problem::NoDirectory:
-      return "no such file: the directory does not exist";
-    case Problem::NotADirectory:
-      return "no such file: the package directory is not a directory";
-    case Problem::DirectoryUnsearchable:
-      return "the package directory cannot be searched" + detail;
-    case Problem::IsDirectory:
-      return "is a directory, not a library file";
-    case Problem::IsFifo:
-      return "is a FIFO (named pipe), not a library file";
-    case Problem::IsDevice:
-      return "is a device, not a library file";
-    case Problem::IsSocket:
-      return "is a socket, not a library file";
-    case Problem::Unreadable:
-      return "cannot be opened" + detail;
-    case Problem::NameTooLong:
-      return "the name is too long for the system";
-    case Problem::DanglingLink:
-      return "is a link to a file that does not exist";
-    case Problem::Moved:
-      return "was moved or replaced while it was opened; load it again";
+  std::string words = "cannot be opened";
+  for (const ProblemWords& row : kProblemWords) {
+    if (row.problem == opened.problem) words = row.words;
   }
-  return "cannot be opened";
+  return opened.detail.empty() ? words : words + " (" + opened.detail + ")";
 }
 
 namespace {
