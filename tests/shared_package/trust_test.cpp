@@ -22,6 +22,11 @@ namespace fs = std::filesystem;
 
 #define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 
+// Which package a keyboard terminal's load reached.
+std::string answer(void* library) {
+  return reinterpret_cast<const char* (*)()>(test_platform::findSymbol(library, "Teclado_OK"))();
+}
+
 class Trust : public PackagePathTest {
  protected:
   void SetUp() override { usePath(scratch_.directory); }
@@ -179,6 +184,18 @@ TEST_F(Trust, PackagesOfOneNameInTwoDirectoriesKeepTheirOwnEntries) {
   UnLoadBPL("Zep00400");
   EXPECT_FALSE(isMapped(packageFile("answering", "Zep00400")));
   EXPECT_FALSE(isMapped(packageFile("second", "Zep00400")));
+}
+
+// A package that stays mapped after its unload keeps the descriptor of its
+// directory, so the name it was loaded under never comes to mean another.
+TEST_F(Trust, APackageThatStaysMappedKeepsItsNameToItself) {
+  usePath(kPackages + "/nodelete");
+  LoadBPL_FOS("Zep00400");
+  UnLoadBPL("Zep00400");
+  ASSERT_TRUE(isMapped(packageFile("nodelete", "Zep00400")));
+  usePath(kPackages + "/second");
+  EXPECT_EQ(answer(LoadBPL_FOS("Zep00400")), "second/Zep00400:Teclado_OK");
+  UnLoadBPL("Zep00400");
 }
 
 // "no such file" only where there is none.
