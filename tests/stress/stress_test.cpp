@@ -132,17 +132,19 @@ TEST_F(Stress, ThreadsBindingTheirOwnSetsLeaveNothingMappedOrOpen) {
 // binds it: each set's bind and unbind run one at a time, so no unbind
 // closes the package that a bind is looking its entries up in.
 TEST_F(Stress, AnUnbindInOneThreadNeverClosesAPackageAnotherIsBinding) {
-  constexpr int kIterations = 3000;
+  constexpr int kIterations = 5000;
   std::atomic<bool> binding{true};
-  std::thread unbinder([&] {
-    while (binding) FinalizaFuncoes_ImpFiscal(1);
-  });
+  std::vector<std::thread> unbinders;
+  for (int t = 0; t < 2; ++t)
+    unbinders.emplace_back([&] {
+      while (binding) FinalizaFuncoes_ImpFiscal(1);
+    });
   for (int i = 0; i < kIterations; ++i) {
     EXPECT_TRUE(InstanciaFuncoes_ImpFiscal(1));
     FinalizaFuncoes_ImpFiscal(1);
   }
   binding = false;
-  unbinder.join();
+  for (std::thread& unbinder : unbinders) unbinder.join();
   EXPECT_FALSE(isMapped(packageFile("answering", "ZEP00101")));
 }
 
