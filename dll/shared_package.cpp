@@ -168,21 +168,28 @@ zep::platform::Library openPackage(zep::shared_package::FoundPackage& found, int
   const zep::platform::Timestamp checkBegan =
       checkedBefore ? zep::platform::Timestamp{} : zep::platform::changeClock();
   bool localDependencies = false;
-  zep::platform::Library library = zep::inspect::openCheckedLibrary(
-      found.opened, reason, checkedBefore,
-      [&](const zep::platform::PackageFile& file, const zep::inspect::Image& image,
-          std::string& why) {
-        return zep::shared_package::dependenciesTrusted(file, image, user, why, localDependencies);
-      });
+  zep::platform::Library library = nullptr;
+  try {
+    library =
+        zep::inspect::openCheckedLibrary(found.opened, reason, checkedBefore,
+                                         [&](const zep::platform::PackageFile& file,
+                                             const zep::inspect::Image& image, std::string& why) {
+                                           return zep::shared_package::dependenciesTrusted(
+                                               file, image, user, why, localDependencies);
+                                         });
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    releaseDirectory(directory, 0);
+    throw;
+  }
   std::lock_guard<std::mutex> lock(tableMutex);
   if (library == nullptr) {
     releaseDirectory(directory, 0);
     return nullptr;
   }
   // A file changed within a second of its check could keep the change time
-  // the search read; it is checked again next time.
-  // A package with libraries of its own beside it is checked on every load,
-  // since they may change while it does not.
+  // the search read, and a package with libraries of its own beside it
+  // could keep its own while they change: either is checked again next time.
   if (!checkedBefore && !localDependencies && status.identity &&
       zep::shared_package::checkStands(*status.identity, checkBegan)) {
     checkedFiles.add(*status.identity);
