@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "inspect/explain.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::shared_package {
@@ -304,7 +305,7 @@ bool walkDependencies(DependencyWalk& walk, const platform::PackageFile& of,
       walk.seen.push_back(identity);
       std::vector<std::uint8_t> bytes;
       std::uint64_t size = 0;
-      if (platform::readFileHead(opened, 64u << 20, bytes, size)) {
+      if (platform::readFileHead(opened, inspect::kLargestLibrary, bytes, size)) {
         if (!walkDependencies(walk, opened, inspect::readImage(bytes, inspect::ImageDepth::Loader)))
           return false;
       }

@@ -76,9 +76,6 @@ void collectMissing(const Image& image, const std::string& path, std::vector<std
   }
 }
 
-// No driver package comes near this; a larger file is left to the loader.
-constexpr std::uint64_t kLargestLibrary = 256u << 20;
-
 // What the loader refused, explained from `bytes`, the whole file.
 std::string explainRefusal(const std::string& path, std::span<const std::uint8_t> bytes,
                            const std::string& loaderReason) {
@@ -122,9 +119,9 @@ platform::Library openCheckedLibrary(const platform::PackageFile& file, std::str
   }
   platform::Library library = platform::openLibrary(file.loaderName, reason);
   if (library != nullptr) return library;
-  // The file is read whole only now that the loader has refused it, and
-  // not again when the check above already holds all of it.
-  if (!whole) {
+  // A file checked before is read whole only now that the loader has
+  // refused it; one the check above could not hold whole is not read again.
+  if (checkedBefore) {
     whole = platform::readFileHead(file, kLargestLibrary, bytes, size) && bytes.size() == size;
   }
   const std::string path = file.realFile.empty() ? file.loaderName : file.realFile;

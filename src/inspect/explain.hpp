@@ -11,6 +11,10 @@
 
 namespace zep::inspect {
 
+// The most of a package file that is read before or after its load: no
+// driver package comes near it, and a larger file is left to the loader.
+inline constexpr std::uint64_t kLargestLibrary = 64u << 20;
+
 // Loads the opened package file under its loader name, like openLibrary,
 // but first refuses a file the loader would fault on rather than refuse (one
 // cut short, whose segments glibc maps past the file's end and then dies of
