@@ -85,7 +85,11 @@ std::vector<NearMiss> nearMisses(std::string_view entry, const std::vector<std::
 }
 
 void inspectPackage(CheckReport& report) {
-  report.file = platform::loadedLibraryPath(platform::packageFileName(report.package));
+  const void* bound = nullptr;
+  for (const EntryFinding& finding : report.entries) {
+    if (finding.bound && bound == nullptr) bound = *finding.slot->address;
+  }
+  report.file = platform::loadedLibraryPath(platform::packageFileName(report.package), bound);
   // The cheque printer's bind returns after a failed load too; then no file is loaded.
   if (report.file.empty() && report.boundEntries() == 0) return;
   if (report.file.empty()) {

@@ -34,9 +34,15 @@ int matchFileName(dl_phdr_info* info, std::size_t, void* data) {
 
 }  // namespace
 
-std::string loadedLibraryPath(const std::string& fileName) {
+std::string loadedLibraryPath(const std::string& fileName, const void* inside) {
   Search search{&fileName, {}};
-  dl_iterate_phdr(matchFileName, &search);
+  Dl_info info{};
+  if (inside != nullptr && dladdr(inside, &info) != 0 && info.dli_fname != nullptr) {
+    dl_phdr_info holder{};
+    holder.dlpi_name = info.dli_fname;
+    matchFileName(&holder, sizeof holder, &search);
+  }
+  if (search.path.empty()) dl_iterate_phdr(matchFileName, &search);
   return search.path;
 }
 
