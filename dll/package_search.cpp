@@ -211,7 +211,13 @@ std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t
   directoryFindings(findings, link ? "leads to " + real + ", in " : "is in ", realDirectory,
                     opened.directoryStatus, effectiveUser, refusalsOnly);
   std::string linkDirectory;
-  if (opened.linkDirectoryStatus) {
+  // A link to a file beside it stands in the directory judged above.
+  const auto sameDirectory = [](const platform::FileStatus& a, const platform::FileStatus& b) {
+    return a.identity && b.identity && a.identity->device == b.identity->device &&
+           a.identity->inode == b.identity->inode;
+  };
+  if (opened.linkDirectoryStatus &&
+      !sameDirectory(*opened.linkDirectoryStatus, opened.directoryStatus)) {
     linkDirectory = platform::descriptorPath(opened.linkDirectory);
     if (linkDirectory.empty()) linkDirectory = found.directory;
     directoryFindings(findings, "is a link in ", linkDirectory, *opened.linkDirectoryStatus,
