@@ -60,6 +60,7 @@ std::string failureMessage(const std::string& package) {
 
 bool bind(SlotSet& set, const Model& model) {
   if (set.departures.gate == Gate::PositiveUseFlag && model.code <= 0) return true;
+  std::lock_guard<std::recursive_mutex> serialized(set.busy);
   std::string package;
   if (set.departures.failure == Failure::TellOperator) {
     // Only the runtime's general exception is reported to the operator;
@@ -86,6 +87,7 @@ bool bind(SlotSet& set, const Model& model) {
 }
 
 bool unbind(SlotSet& set, const Model& model) {
+  std::lock_guard<std::recursive_mutex> serialized(set.busy);
   std::string package;
   switch (set.departures.unbind) {
     case Unbind::ClearThenSelect:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -39,6 +40,11 @@ struct SlotSet {
   Departures departures;
   // Written by the bind, read by its lookups, and by nothing else.
   void* moduleHandle = nullptr;
+  // Held by the set's bind and unbind throughout: an unbind in one thread
+  // must not unload the package that a bind in another is looking up
+  // entries in. Recursive, since a bind may reach a host's message handler
+  // that binds or unbinds the same set again.
+  std::recursive_mutex busy{};
 };
 
 bool bind(SlotSet& set, const Model& model);
