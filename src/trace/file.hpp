@@ -24,7 +24,8 @@ void append(const char* event, std::size_t length) noexcept;
 // Why the file stopped being written since the last call, or "".
 std::string takeFailure();
 
-// Nanoseconds since the epoch, and this process's and thread's ids.
+// Nanoseconds since the epoch, and this process's id (kept, and made again
+// in a forked child) and the calling thread's (asked each time).
 std::uint64_t now() noexcept;
 std::uint32_t processId() noexcept;
 std::uint32_t threadId() noexcept;

@@ -224,14 +224,8 @@ Writer writer;
 
 // A forked child is a process of its own: its events carry its own id.
 std::atomic<std::uint32_t> process{0};
-thread_local std::uint32_t thread = 0;
-thread_local std::uint32_t threadGeneration = 0;
-std::atomic<std::uint32_t> generation{1};
 
-void forked() {
-  process.store(static_cast<std::uint32_t>(::getpid()), std::memory_order_relaxed);
-  generation.fetch_add(1, std::memory_order_relaxed);
-}
+void forked() { process.store(static_cast<std::uint32_t>(::getpid()), std::memory_order_relaxed); }
 
 }  // namespace
 
@@ -259,13 +253,6 @@ std::uint32_t processId() noexcept {
   return id;
 }
 
-std::uint32_t threadId() noexcept {
-  const std::uint32_t current = generation.load(std::memory_order_relaxed);
-  if (thread == 0 || threadGeneration != current) {
-    thread = static_cast<std::uint32_t>(::gettid());
-    threadGeneration = current;
-  }
-  return thread;
-}
+std::uint32_t threadId() noexcept { return static_cast<std::uint32_t>(::gettid()); }
 
 }  // namespace zep::trace::file

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -120,16 +121,26 @@ class Event {
   void literal(const char (&s)[N]) {
     text(s, N - 1);
   }
+  // Two digits a step: the time stamp has sixteen.
   void decimal(std::uint64_t value) {
-    char digits[20];
-    std::size_t n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
     char out[20];
-    for (std::size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
-    text(out, n);
+    char* first = out + sizeof out;
+    while (value >= 100) {
+      first -= 2;
+      std::memcpy(first, kPairs + value % 100 * 2, 2);
+      value /= 100;
+    }
+    if (value >= 10) {
+      first -= 2;
+      std::memcpy(first, kPairs + value * 2, 2);
+    } else {
+      *--first = static_cast<char>('0' + value);
+    }
+    text(first, static_cast<std::size_t>(out + sizeof out - first));
   }
   void hex(std::uint64_t value) {
     static const char digits[] = "0123456789abcdef";
@@ -141,18 +152,15 @@ class Event {
     out[n++] = '"';
     text(out, n);
   }
-  // "pid":N,"tid":N,"ts":<microseconds with three decimals>
-  void where(std::uint64_t nanoseconds) {
-    literal("\",\"pid\":");
-    decimal(file::processId());
-    literal(",\"tid\":");
-    decimal(file::threadId());
-    literal(",\"ts\":");
+  // ","pid":N,"tid":N,"ts":<microseconds with three decimals>
+  void where(const std::string& thread, std::uint64_t nanoseconds) {
+    text(thread);
     decimal(nanoseconds / 1000);
-    char fraction[4] = {'.', static_cast<char>('0' + nanoseconds / 100 % 10),
-                        static_cast<char>('0' + nanoseconds / 10 % 10),
-                        static_cast<char>('0' + nanoseconds % 10)};
-    text(fraction, 4);
+    const auto fraction = static_cast<unsigned>(nanoseconds % 1000);
+    const char digits[4] = {'.', static_cast<char>('0' + fraction / 100),
+                            static_cast<char>('0' + fraction / 10 % 10),
+                            static_cast<char>('0' + fraction % 10)};
+    text(digits, 4);
   }
   void write() const { file::append(buffer_, length_); }
 
@@ -160,35 +168,6 @@ class Event {
   char buffer_[1024];
   std::size_t length_ = 0;
 };
-
-void writeBegin(const Record& record, const std::uintptr_t* words) {
-  Event event;
-  event.text(record.traced->head);
-  event.literal("B");
-  event.where(record.start);
-  event.text(record.traced->package);
-  for (std::uint32_t i = 0; i < zep_trace_word_count; ++i) {
-    if (i != 0) event.literal(",");
-    event.hex(words[i]);
-  }
-  event.literal("]}}");
-  event.write();
-}
-
-void writeEnd(const Record& record, const std::uintptr_t* result) {
-  Event event;
-  event.text(record.traced->head);
-  event.literal("E");
-  event.where(file::now());
-  if (result != nullptr) {
-    event.literal(",\"args\":{\"result\":");
-    event.hex(*result);
-    event.literal("}}");
-  } else {
-    event.literal(",\"args\":{\"exception\":true}}");
-  }
-  event.write();
-}
 
 // The calls in flight on this thread, innermost last. A record's memory
 // stays where it is until the thread ends: the unwinder reads the caller's
@@ -210,7 +189,54 @@ class SideStack {
   std::vector<std::unique_ptr<Record[]>> chunks_;
   std::size_t depth_ = 0;
 };
-thread_local SideStack sideStack;
+
+// What a thread's events share: its calls in flight, and the ids its events
+// carry, made again in a forked child.
+struct Caller {
+  SideStack calls;
+  std::uint32_t process = 0;
+  std::string where;  // ","pid":N,"tid":N,"ts":
+
+  const std::string& ids() {
+    const std::uint32_t current = file::processId();
+    if (current != process) {
+      process = current;
+      where = "\",\"pid\":" + std::to_string(current) +
+              ",\"tid\":" + std::to_string(file::threadId()) + ",\"ts\":";
+    }
+    return where;
+  }
+};
+thread_local Caller caller;
+
+void writeBegin(const Record& record, const std::uintptr_t* words) {
+  Event event;
+  event.text(record.traced->head);
+  event.literal("B");
+  event.where(caller.ids(), record.start);
+  event.text(record.traced->package);
+  for (std::uint32_t i = 0; i < zep_trace_word_count; ++i) {
+    if (i != 0) event.literal(",");
+    event.hex(words[i]);
+  }
+  event.literal("]}}");
+  event.write();
+}
+
+void writeEnd(const Record& record, const std::uintptr_t* result) {
+  Event event;
+  event.text(record.traced->head);
+  event.literal("E");
+  event.where(caller.ids(), file::now());
+  if (result != nullptr) {
+    event.literal(",\"args\":{\"result\":");
+    event.hex(*result);
+    event.literal("}}");
+  } else {
+    event.literal(",\"args\":{\"exception\":true}}");
+  }
+  event.write();
+}
 
 }  // namespace
 
@@ -280,18 +306,16 @@ using zep::trace::Record;
 
 extern "C" {
 
-__attribute__((visibility("hidden"))) Entered zep_trace_enter(const std::uintptr_t* words,
-                                                              std::uint32_t index,
-                                                              void** returnSlot,
-                                                              void* savedRegister) noexcept {
+Entered zep_trace_enter(const std::uintptr_t* words, std::uint32_t index, void** returnSlot,
+                        void* savedRegister) noexcept {
   using namespace zep::trace;
   // Records left by a longjmp past their stubs: frames at or below this call's.
   const auto frame = reinterpret_cast<std::uintptr_t>(returnSlot + 1);
-  while (Record* stale = sideStack.top()) {
+  while (Record* stale = caller.calls.top()) {
     if (stale->frame > frame) break;
-    sideStack.pop();
+    caller.calls.pop();
   }
-  Record& record = sideStack.push();
+  Record& record = caller.calls.push();
   record.returnAddress = *returnSlot;
   record.savedRegister = savedRegister;
   record.frame = frame;
@@ -303,25 +327,24 @@ __attribute__((visibility("hidden"))) Entered zep_trace_enter(const std::uintptr
   return {record.traced->target, &record};
 }
 
-__attribute__((visibility("hidden"))) Left zep_trace_leave(Record* record,
-                                                           std::uintptr_t result) noexcept {
+Left zep_trace_leave(Record* record, std::uintptr_t result) noexcept {
   using namespace zep::trace;
   if (file::isOpen()) writeEnd(*record, &result);
-  while (sideStack.top() != nullptr && sideStack.top() != record) sideStack.pop();
-  sideStack.pop();
+  while (caller.calls.top() != nullptr && caller.calls.top() != record) caller.calls.pop();
+  caller.calls.pop();
   return {record->returnAddress, record->savedRegister};
 }
 
 // Reached while an exception unwinds through a stub: the call ends there.
-__attribute__((visibility("hidden"))) _Unwind_Reason_Code zep_trace_personality(
-    int, _Unwind_Action actions, std::uint64_t, _Unwind_Exception*, _Unwind_Context* context) {
+_Unwind_Reason_Code zep_trace_personality(int, _Unwind_Action actions, std::uint64_t,
+                                          _Unwind_Exception*, _Unwind_Context* context) {
   using namespace zep::trace;
   if ((actions & _UA_CLEANUP_PHASE) != 0) {
     auto* record = reinterpret_cast<Record*>(
         _Unwind_GetGR(context, static_cast<int>(zep_trace_record_register)));
     if (file::isOpen()) writeEnd(*record, nullptr);
-    while (sideStack.top() != nullptr && sideStack.top() != record) sideStack.pop();
-    if (sideStack.top() != nullptr) sideStack.pop();
+    while (caller.calls.top() != nullptr && caller.calls.top() != record) caller.calls.pop();
+    if (caller.calls.top() != nullptr) caller.calls.pop();
   }
   return _URC_CONTINUE_UNWIND;
 }

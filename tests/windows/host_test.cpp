@@ -11,6 +11,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "module_definition.hpp"
@@ -94,11 +95,24 @@ TEST_F(LoadedModule, FindsEveryNameDecoratedAndPlainAtTheSameAddress) {
 TEST_F(LoadedModule, ExportsNothingElseOfItsOwn) {
   std::set<std::string> expected;
   for (const ExportRow& row : rows_) expected.insert(row.exported);
-  // The animation accessor and what a host needs to catch a BindingFailure.
-  for (const char* name :
-       {"zep_showavi", "_ZTIN3zep14BindingFailureE", "_ZTVN3zep14BindingFailureE"})
+  // The animation accessor, the trace switch and what a host needs to catch
+  // a BindingFailure.
+  for (const char* name : {"zep_showavi", "zep_trace_open", "zep_trace_close",
+                           "_ZTIN3zep14BindingFailureE", "_ZTVN3zep14BindingFailureE"})
     expected.insert(name);
   EXPECT_EQ(exportDirectory(module_), expected);
+}
+
+// No trace stubs for Windows yet: the switch says so, and binds stay untraced.
+TEST_F(LoadedModule, TheTraceIsReportedUnsupported) {
+  auto open = function<void (*)(const std::string&)>("zep_trace_open");
+  ASSERT_NE(open, nullptr);
+  try {
+    open("trace.json");
+    ADD_FAILURE() << "zep_trace_open returned";
+  } catch (const std::system_error& failure) {
+    EXPECT_EQ(failure.code(), std::errc::function_not_supported) << failure.what();
+  }
 }
 
 TEST_F(LoadedModule, RuntimeEntryPointsReturn) {
