@@ -22,8 +22,20 @@ zep_trace_stubs:
   .set zep_trace_index, 0
 #include "zep00001/entries/slots.def"
 
-  /* Saved across the recorder's call: rdi rsi rdx rcx r8 r9 (the argument
-     words, in this order for the recorder), rax, r10, xmm0-7. */
+  /* Saved across the recorder's call, each in its place of the frame: the
+     argument words in the order the recorder reads them, al (the vector
+     count of a variadic call), r10 (a static chain) and the vector
+     arguments. */
+#define ZEP_SAVED_WORDS(X) \
+  X(%rdi, 0) X(%rsi, 8) X(%rdx, 16) X(%rcx, 24) X(%r8, 32) X(%r9, 40) X(%rax, 48) X(%r10, 56)
+#define ZEP_SAVED_VECTORS(X) \
+  X(%xmm0, 64) X(%xmm1, 80) X(%xmm2, 96) X(%xmm3, 112) \
+  X(%xmm4, 128) X(%xmm5, 144) X(%xmm6, 160) X(%xmm7, 176)
+#define ZEP_SAVE_WORD(register, at) movq register, at(%rsp);
+#define ZEP_RESTORE_WORD(register, at) movq at(%rsp), register;
+#define ZEP_SAVE_VECTOR(register, at) movaps register, at(%rsp);
+#define ZEP_RESTORE_VECTOR(register, at) movaps at(%rsp), register;
+
   .balign 16
   .type zep_trace_forward, @function
 zep_trace_forward:
@@ -31,22 +43,8 @@ zep_trace_forward:
   .cfi_personality 0x9b, DW.ref.zep_trace_personality
   subq $200, %rsp
   .cfi_adjust_cfa_offset 200
-  movq %rdi, 0(%rsp)
-  movq %rsi, 8(%rsp)
-  movq %rdx, 16(%rsp)
-  movq %rcx, 24(%rsp)
-  movq %r8, 32(%rsp)
-  movq %r9, 40(%rsp)
-  movq %rax, 48(%rsp)
-  movq %r10, 56(%rsp)
-  movaps %xmm0, 64(%rsp)
-  movaps %xmm1, 80(%rsp)
-  movaps %xmm2, 96(%rsp)
-  movaps %xmm3, 112(%rsp)
-  movaps %xmm4, 128(%rsp)
-  movaps %xmm5, 144(%rsp)
-  movaps %xmm6, 160(%rsp)
-  movaps %xmm7, 176(%rsp)
+  ZEP_SAVED_WORDS(ZEP_SAVE_WORD)
+  ZEP_SAVED_VECTORS(ZEP_SAVE_VECTOR)
   movq %rsp, %rdi
   movl %r11d, %esi
   leaq 200(%rsp), %rdx
@@ -56,22 +54,8 @@ zep_trace_forward:
   movq %rdx, %rbx
   /* rbx: at the record's second word (DW_CFA_expression rbx, breg3 + 8) */
   .cfi_escape 0x10, 0x03, 0x02, 0x73, 0x08
-  movq 0(%rsp), %rdi
-  movq 8(%rsp), %rsi
-  movq 16(%rsp), %rdx
-  movq 24(%rsp), %rcx
-  movq 32(%rsp), %r8
-  movq 40(%rsp), %r9
-  movq 48(%rsp), %rax
-  movq 56(%rsp), %r10
-  movaps 64(%rsp), %xmm0
-  movaps 80(%rsp), %xmm1
-  movaps 96(%rsp), %xmm2
-  movaps 112(%rsp), %xmm3
-  movaps 128(%rsp), %xmm4
-  movaps 144(%rsp), %xmm5
-  movaps 160(%rsp), %xmm6
-  movaps 176(%rsp), %xmm7
+  ZEP_SAVED_WORDS(ZEP_RESTORE_WORD)
+  ZEP_SAVED_VECTORS(ZEP_RESTORE_VECTOR)
   addq $208, %rsp
   /* The return address now waits in the record's first word
      (DW_CFA_expression rip, breg3 + 0), and the stack is the caller's. The
