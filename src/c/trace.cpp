@@ -15,7 +15,11 @@ int ZEP_CALL zep_trace_start(const char* file) {
     try {
       zep_trace_open(file);
     } catch (const std::system_error& failure) {
-      if (failure.code() == std::errc::function_not_supported) throw Unsupported(failure.what());
+      // By value: where each library links its own C++ runtime, the
+      // module's error category is another object than this library's.
+      if (failure.code().value() == static_cast<int>(std::errc::function_not_supported)) {
+        throw Unsupported(failure.what());
+      }
       throw ArgumentError(failure.what());
     }
   });
