@@ -112,6 +112,21 @@ class Writer {
 
   bool isOpen() const noexcept { return open_.load(std::memory_order_relaxed); }
 
+  // Around a fork: no other thread holds the lock while the process is
+  // copied, and the child leaves the file to its parent (both writing into
+  // one mapping would mix their events); it may open a file of its own.
+  void beforeFork() noexcept { lock_.lock(); }
+  void afterForkInParent() noexcept { lock_.unlock(); }
+  void afterForkInChild() noexcept {
+    open_.store(false, std::memory_order_relaxed);
+    if (map_ != nullptr) ::munmap(map_, limit_);
+    map_ = nullptr;
+    if (file_ >= 0) ::close(file_);
+    file_ = -1;
+    closeDirectory();
+    lock_.unlock();
+  }
+
   std::string takeFailure() {
     std::lock_guard<std::mutex> hold(lock_);
     return std::exchange(failure_, std::string());
@@ -225,7 +240,15 @@ Writer writer;
 // A forked child is a process of its own: its events carry its own id.
 std::atomic<std::uint32_t> process{0};
 
-void forked() { process.store(static_cast<std::uint32_t>(::getpid()), std::memory_order_relaxed); }
+void forked() {
+  process.store(static_cast<std::uint32_t>(::getpid()), std::memory_order_relaxed);
+  writer.afterForkInChild();
+}
+
+[[maybe_unused]] const bool forkHandled = [] {
+  return ::pthread_atfork([] { writer.beforeFork(); }, [] { writer.afterForkInParent(); },
+                          forked) == 0;
+}();
 
 }  // namespace
 
@@ -245,8 +268,6 @@ std::uint64_t now() noexcept {
 std::uint32_t processId() noexcept {
   std::uint32_t id = process.load(std::memory_order_relaxed);
   if (id == 0) {
-    static const bool registered = [] { return ::pthread_atfork(nullptr, nullptr, forked) == 0; }();
-    (void)registered;
     id = static_cast<std::uint32_t>(::getpid());
     process.store(id, std::memory_order_relaxed);
   }

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -76,12 +77,12 @@ std::string quotedJson(const char* text) {
   return out;
 }
 
-// The interned description of (slot, package): binding the same package
-// again makes nothing new.
+// The interned description of (slot, entry, package): binding the same
+// package again makes nothing new.
 const Traced* describe(std::size_t index, const SlotName& row, const char* set, void* target,
                        const std::string& package) {
-  static std::map<std::pair<void*, std::string>, std::unique_ptr<Traced>> made;
-  std::unique_ptr<Traced>& found = made[{target, package}];
+  static std::map<std::tuple<std::size_t, void*, std::string>, std::unique_ptr<Traced>> made;
+  std::unique_ptr<Traced>& found = made[{index, target, package}];
   if (!found) {
     found.reset(new Traced{
         target,
@@ -209,11 +210,11 @@ struct Caller {
 };
 thread_local Caller caller;
 
-void writeBegin(const Record& record, const std::uintptr_t* words) {
+void writeBegin(Caller& self, const Record& record, const std::uintptr_t* words) {
   Event event;
   event.text(record.traced->head);
   event.literal("B");
-  event.where(caller.ids(), record.start);
+  event.where(self.ids(), record.start);
   event.text(record.traced->package);
   for (std::uint32_t i = 0; i < zep_trace_word_count; ++i) {
     if (i != 0) event.literal(",");
@@ -223,11 +224,11 @@ void writeBegin(const Record& record, const std::uintptr_t* words) {
   event.write();
 }
 
-void writeEnd(const Record& record, const std::uintptr_t* result) {
+void writeEnd(Caller& self, const Record& record, const std::uintptr_t* result) {
   Event event;
   event.text(record.traced->head);
   event.literal("E");
-  event.where(caller.ids(), file::now());
+  event.where(self.ids(), file::now());
   if (result != nullptr) {
     event.literal(",\"args\":{\"result\":");
     event.hex(*result);
@@ -310,28 +311,30 @@ Entered zep_trace_enter(const std::uintptr_t* words, std::uint32_t index, void**
                         void* savedRegister) noexcept {
   using namespace zep::trace;
   // Records left by a longjmp past their stubs: frames at or below this call's.
+  Caller& self = caller;  // one look-up of the thread's own
   const auto frame = reinterpret_cast<std::uintptr_t>(returnSlot + 1);
-  while (Record* stale = caller.calls.top()) {
+  while (Record* stale = self.calls.top()) {
     if (stale->frame > frame) break;
-    caller.calls.pop();
+    self.calls.pop();
   }
-  Record& record = caller.calls.push();
+  Record& record = self.calls.push();
   record.returnAddress = *returnSlot;
   record.savedRegister = savedRegister;
   record.frame = frame;
   record.traced = traced[index].load(std::memory_order_acquire);
   if (file::isOpen()) {
     record.start = file::now();
-    writeBegin(record, words);
+    writeBegin(self, record, words);
   }
   return {record.traced->target, &record};
 }
 
 Left zep_trace_leave(Record* record, std::uintptr_t result) noexcept {
   using namespace zep::trace;
-  if (file::isOpen()) writeEnd(*record, &result);
-  while (caller.calls.top() != nullptr && caller.calls.top() != record) caller.calls.pop();
-  caller.calls.pop();
+  Caller& self = caller;
+  if (file::isOpen()) writeEnd(self, *record, &result);
+  while (self.calls.top() != nullptr && self.calls.top() != record) self.calls.pop();
+  self.calls.pop();
   return {record->returnAddress, record->savedRegister};
 }
 
@@ -342,9 +345,10 @@ _Unwind_Reason_Code zep_trace_personality(int, _Unwind_Action actions, std::uint
   if ((actions & _UA_CLEANUP_PHASE) != 0) {
     auto* record = reinterpret_cast<Record*>(
         _Unwind_GetGR(context, static_cast<int>(zep_trace_record_register)));
-    if (file::isOpen()) writeEnd(*record, nullptr);
-    while (caller.calls.top() != nullptr && caller.calls.top() != record) caller.calls.pop();
-    if (caller.calls.top() != nullptr) caller.calls.pop();
+    Caller& self = caller;
+    if (file::isOpen()) writeEnd(self, *record, nullptr);
+    while (self.calls.top() != nullptr && self.calls.top() != record) self.calls.pop();
+    if (self.calls.top() != nullptr) self.calls.pop();
   }
   return _URC_CONTINUE_UNWIND;
 }
