@@ -353,6 +353,31 @@ _Unwind_Reason_Code zep_trace_personality(int, _Unwind_Action actions, std::uint
   return _URC_CONTINUE_UNWIND;
 }
 
+// The stubs of targets whose forwarder keeps the call's record in its own
+// frame (Windows x64): no side stack, the caller's return address stays
+// where it is.
+void* zep_trace_enter_framed(const std::uintptr_t* words, std::uint32_t index,
+                             Record* record) noexcept {
+  using namespace zep::trace;
+  record->traced = traced[index].load(std::memory_order_acquire);
+  if (file::isOpen()) {
+    record->start = file::now();
+    writeBegin(caller, *record, words);
+  }
+  return record->traced->target;
+}
+
+void zep_trace_leave_framed(Record* record, std::uintptr_t result) noexcept {
+  using namespace zep::trace;
+  if (file::isOpen()) writeEnd(caller, *record, &result);
+}
+
+// The frame's handler found an exception unwinding the call.
+void zep_trace_unwound_framed(Record* record) noexcept {
+  using namespace zep::trace;
+  if (file::isOpen()) writeEnd(caller, *record, nullptr);
+}
+
 void zep_trace_open(const std::string& file) {
   using namespace zep::trace;
   if (zep_trace_stub_count == 0) {
