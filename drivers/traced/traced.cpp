@@ -57,4 +57,8 @@ ZEP_DRIVER_API Word Leitura_X_Imp(Word word) {
 }
 
 ZEP_DRIVER_API void Reducao_Z_Imp() { *static_cast<volatile int*>(nullptr) = 1; }
+
+ZEP_DRIVER_API Word ZEP_TRACED_STDCALL Reducao_Z_Data(Word a, Word b, Word c) {
+  return weighed(a, b, c);
+}
 }

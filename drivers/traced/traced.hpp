@@ -7,12 +7,12 @@
 
 #include <cstdint>
 
-#define ZEP_TRACED_WORD_ENTRIES(X)                                                          \
-  X(StartImpFiscal, 0)                                                                      \
-  X(CarregaTotalizador, 1) X(CarregaRelatorioGer, 2) X(CarregaAliquota, 3)                  \
-      X(CarregaRecebimento, 4) X(Verifica_Aliquota, 5) X(DataMoviFiscal, 6) X(AbreCupom, 7) \
-          X(GERA_MF, 8) X(FechaCupom, 9) X(VendaItem, 10) X(Conferencia_Outras, 11)         \
-              X(Relatorio_Generico, 12)
+#define ZEP_TRACED_WORD_ENTRIES(X)                                                                 \
+  X(StartImpFiscal, 0)                                                                             \
+  X(CarregaTotalizador, 1)                                                                         \
+  X(CarregaRelatorioGer, 2) X(CarregaAliquota, 3) X(CarregaRecebimento, 4) X(Verifica_Aliquota, 5) \
+      X(DataMoviFiscal, 6) X(AbreCupom, 7) X(GERA_MF, 8) X(FechaCupom, 9) X(VendaItem, 10)         \
+          X(Conferencia_Outras, 11) X(Relatorio_Generico, 12)
 
 namespace zep::traced {
 
@@ -50,5 +50,13 @@ using Throws = Word(Word);
 // Reducao_Z_Imp: writes through a null pointer, for a process that dies in
 // the driver.
 using Crashes = void();
+// Reducao_Z_Data: three words, weighed; on 32-bit x86 a stdcall entry,
+// which pops its arguments itself.
+#if defined(__i386__)
+#define ZEP_TRACED_STDCALL __stdcall
+#else
+#define ZEP_TRACED_STDCALL
+#endif
+using Stdcall = Word ZEP_TRACED_STDCALL(Word, Word, Word);
 
 }  // namespace zep::traced

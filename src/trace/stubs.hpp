@@ -13,10 +13,12 @@ inline constexpr std::size_t kStubSize = 16;
 
 // A call in flight, kept on its thread's side stack while the entry runs.
 // The stub finds the caller's return address and its own saved register at
-// the two first words, as its unwind information says.
+// the two first words, as its unwind information says, and the entry at the
+// third.
 struct Record {
   void* returnAddress;
   void* savedRegister;
+  void* target;          // the entry, where the stub calls it from
   std::uintptr_t frame;  // the caller's stack pointer at the call
   const struct Traced* traced;
   std::uint64_t start;

@@ -322,6 +322,7 @@ Entered zep_trace_enter(const std::uintptr_t* words, std::uint32_t index, void**
   record.savedRegister = savedRegister;
   record.frame = frame;
   record.traced = traced[index].load(std::memory_order_acquire);
+  record.target = record.traced->target;
   if (file::isOpen()) {
     record.start = file::now();
     writeBegin(self, record, words);

@@ -11,7 +11,6 @@
 #include <set>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "module_definition.hpp"
@@ -101,21 +100,6 @@ TEST_F(LoadedModule, ExportsNothingElseOfItsOwn) {
                            "_ZTIN3zep14BindingFailureE", "_ZTVN3zep14BindingFailureE"})
     expected.insert(name);
   EXPECT_EQ(exportDirectory(module_), expected);
-}
-
-// Where the module has no trace stubs (32-bit Windows), the switch says so.
-TEST_F(LoadedModule, TheTraceIsReportedUnsupported) {
-  if (ZEP_TRACE_SUPPORTED) GTEST_SKIP() << "traced: windows_trace_tests";
-  auto open = function<void (*)(const std::string&)>("zep_trace_open");
-  ASSERT_NE(open, nullptr);
-  try {
-    open("trace.json");
-    ADD_FAILURE() << "zep_trace_open returned";
-  } catch (const std::system_error& failure) {
-    // The module's runtime, linked statically, has an error category of its own.
-    EXPECT_EQ(failure.code().value(), static_cast<int>(std::errc::function_not_supported))
-        << failure.what();
-  }
 }
 
 TEST_F(LoadedModule, RuntimeEntryPointsReturn) {
