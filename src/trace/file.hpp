@@ -23,6 +23,12 @@ bool isOpen() noexcept;
 void append(const char* event, std::size_t length) noexcept;
 // Why the file stopped being written since the last call, or "".
 std::string takeFailure();
+// Around a fork, where the system has one: no other thread holds the lock
+// while the process is copied, and the child leaves the file to its parent
+// (both writing into one mapping would mix their events).
+void beforeFork() noexcept;
+void afterForkInParent() noexcept;
+void afterForkInChild() noexcept;
 
 // Nanoseconds since the epoch, and this process's id (kept, and made again
 // in a forked child) and the calling thread's (asked each time).

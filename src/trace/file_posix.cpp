@@ -1,6 +1,6 @@
-// The trace file on POSIX systems: a shared mapping of the file, grown by
-// writing spaces (so that a full disk fails a write here, never a store into
-// the mapping, and the padding after the last event is JSON whitespace).
+// The trace file on POSIX systems: a shared mapping of a file in a directory
+// that only its owner may write, opened once and used through its
+// descriptor; and the clock and ids of the events.
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
@@ -10,253 +10,141 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <mutex>
+#include <string>
 #include <system_error>
-#include <utility>
 
 #include "trace/file.hpp"
+#include "trace/storage.hpp"
 
 namespace zep::trace::file {
 namespace {
 
-constexpr std::size_t kDefaultLimit = std::size_t{64} << 20;
-constexpr std::size_t kLeastLimit = std::size_t{64} << 10;
-constexpr std::size_t kGrowth = std::size_t{1} << 20;
-// Room kept for the end of the array.
-constexpr char kClosing[] = "\n]\n";
-constexpr std::size_t kClosingLength = sizeof kClosing - 1;
-
 [[noreturn]] void fail(int error, const std::string& what) {
   throw std::system_error(error, std::generic_category(), what);
 }
-
-class Writer {
- public:
-  void open(const std::string& path) {
-    std::lock_guard<std::mutex> hold(lock_);
-    finish();
-    closeDirectory();
-    failure_.clear();
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "."
-                                  : slash == 0               ? "/"
-                                                             : path.substr(0, slash);
-    name_ = slash == std::string::npos ? path : path.substr(slash + 1);
-    path_ = path;
-    if (name_.empty() || name_ == "." || name_ == "..") {
-      fail(EINVAL, "the trace file \"" + path + "\" names no file");
-    }
-    limit_ = limitFromEnvironment();
-    directory_ = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory_ < 0) fail(errno, "cannot open the trace file's directory \"" + directory + "\"");
-    struct stat status {};
-    if (::fstat(directory_, &status) != 0) {
-      const int error = errno;
-      closeDirectory();
-      fail(error, "cannot read the trace file's directory \"" + directory + "\"");
-    }
-    // Others who may write the directory may swap the file for a link to
-    // one of ours in between two traces.
-    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
-        (status.st_uid != 0 && status.st_uid != ::geteuid())) {
-      closeDirectory();
-      fail(EPERM, "the trace file's directory \"" + directory +
-                      "\" may be written by other users; give the trace a directory that only "
-                      "its owner may write (chmod go-w)");
-    }
-    // A trace that ends in a crash is what support asks for: the file of
-    // the previous run is kept as FILE.1.
-    struct stat previous {};
-    if (::fstatat(directory_, name_.c_str(), &previous, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(previous.st_mode) && previous.st_size > 0) {
-      ::renameat(directory_, name_.c_str(), directory_, (name_ + ".1").c_str());
-    }
-    try {
-      start();
-    } catch (...) {
-      closeDirectory();
-      throw;
-    }
-  }
-
-  void close() noexcept {
-    std::lock_guard<std::mutex> hold(lock_);
-    finish();
-    closeDirectory();
-  }
-
-  void append(const char* event, std::size_t length) noexcept {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (map_ == nullptr) return;
-    const std::size_t need = length + (first_ ? 0 : 2);
-    try {
-      if (used_ + need + kClosingLength > limit_) rotate();
-      if (used_ + need + kClosingLength > filled_) grow();
-    } catch (const std::exception& failure) {
-      failure_ = failure.what();
-      finish();
-      closeDirectory();
-      return;
-    }
-    if (!first_) {
-      std::memcpy(map_ + used_, ",\n", 2);
-      used_ += 2;
-    }
-    std::memcpy(map_ + used_, event, length);
-    used_ += length;
-    first_ = false;
-  }
-
-  bool isOpen() const noexcept { return open_.load(std::memory_order_relaxed); }
-
-  // Around a fork: no other thread holds the lock while the process is
-  // copied, and the child leaves the file to its parent (both writing into
-  // one mapping would mix their events); it may open a file of its own.
-  void beforeFork() noexcept { lock_.lock(); }
-  void afterForkInParent() noexcept { lock_.unlock(); }
-  void afterForkInChild() noexcept {
-    open_.store(false, std::memory_order_relaxed);
-    if (map_ != nullptr) ::munmap(map_, limit_);
-    map_ = nullptr;
-    if (file_ >= 0) ::close(file_);
-    file_ = -1;
-    closeDirectory();
-    lock_.unlock();
-  }
-
-  std::string takeFailure() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return std::exchange(failure_, std::string());
-  }
-
- private:
-  static std::size_t limitFromEnvironment() {
-    const char* text = std::getenv("ZEP_TRACE_LIMIT");
-    if (text == nullptr || *text == '\0') return kDefaultLimit;
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text, &end, 10);
-    if (*end != '\0') return kDefaultLimit;
-    return std::max<std::size_t>(kLeastLimit, static_cast<std::size_t>(value));
-  }
-
-  // A new, empty FILE in the directory already checked.
-  void start() {
-    file_ = ::openat(directory_, name_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                     0600);
-    if (file_ < 0) fail(errno, "cannot write the trace file \"" + path_ + "\"");
-    struct stat status {};
-    if (::fstat(file_, &status) != 0 || !S_ISREG(status.st_mode)) {
-      ::close(file_);
-      file_ = -1;
-      fail(EINVAL, "the trace file \"" + path_ + "\" is no regular file");
-    }
-    void* map = ::mmap(nullptr, limit_, PROT_READ | PROT_WRITE, MAP_SHARED, file_, 0);
-    if (map == MAP_FAILED) {
-      const int error = errno;
-      ::close(file_);
-      file_ = -1;
-      fail(error, "cannot map the trace file \"" + path_ + "\"");
-    }
-    map_ = static_cast<char*>(map);
-    filled_ = 0;
-    used_ = 0;
-    try {
-      grow();
-    } catch (...) {
-      finish();
-      throw;
-    }
-    std::memcpy(map_, "[\n", 2);
-    used_ = 2;
-    first_ = true;
-    open_.store(true, std::memory_order_relaxed);
-  }
-
-  // Writes spaces past what is filled, so that the stores into the mapping
-  // land on blocks the file already has.
-  void grow() {
-    static const std::string spaces(std::size_t{64} << 10, ' ');
-    const std::size_t target = std::min(limit_, filled_ + kGrowth);
-    while (filled_ < target) {
-      const std::size_t chunk = std::min(spaces.size(), target - filled_);
-      const ssize_t written = ::pwrite(file_, spaces.data(), chunk, static_cast<off_t>(filled_));
-      if (written <= 0) {
-        fail(written < 0 ? errno : ENOSPC, "cannot write the trace file \"" + path_ + "\"");
-      }
-      filled_ += static_cast<std::size_t>(written);
-    }
-  }
-
-  // FILE becomes FILE.1 and a new FILE begins.
-  void rotate() {
-    finish();
-    if (::renameat(directory_, name_.c_str(), directory_, (name_ + ".1").c_str()) != 0) {
-      fail(errno, "cannot rename the full trace file \"" + path_ + "\"");
-    }
-    start();
-  }
-
-  // Closes the array and cuts the padding off.
-  void finish() noexcept {
-    open_.store(false, std::memory_order_relaxed);
-    if (map_ != nullptr) {
-      const std::size_t room = filled_ - used_;
-      const std::size_t closing = std::min(room, kClosingLength);
-      std::memcpy(map_ + used_, kClosing, closing);
-      ::munmap(map_, limit_);
-      map_ = nullptr;
-      if (::ftruncate(file_, static_cast<off_t>(used_ + closing)) != 0) {
-        // The padding stays: spaces, which a reader skips.
-      }
-    }
-    if (file_ >= 0) ::close(file_);
-    file_ = -1;
-  }
-
-  void closeDirectory() noexcept {
-    if (directory_ >= 0) ::close(directory_);
-    directory_ = -1;
-  }
-
-  std::mutex lock_;
-  std::atomic<bool> open_{false};
-  int directory_ = -1;
-  int file_ = -1;
-  std::string name_;
-  std::string path_;
-  char* map_ = nullptr;
-  std::size_t limit_ = kDefaultLimit;
-  std::size_t filled_ = 0;
-  std::size_t used_ = 0;
-  bool first_ = true;
-  std::string failure_;
-};
-
-Writer writer;
 
 // A forked child is a process of its own: its events carry its own id.
 std::atomic<std::uint32_t> process{0};
 
 void forked() {
   process.store(static_cast<std::uint32_t>(::getpid()), std::memory_order_relaxed);
-  writer.afterForkInChild();
+  afterForkInChild();
 }
 
-[[maybe_unused]] const bool forkHandled = [] {
-  return ::pthread_atfork([] { writer.beforeFork(); }, [] { writer.afterForkInParent(); },
-                          forked) == 0;
-}();
+[[maybe_unused]] const bool forkHandled =
+    ::pthread_atfork(beforeFork, afterForkInParent, forked) == 0;
 
 }  // namespace
 
-void open(const std::string& path) { writer.open(path); }
-void close() noexcept { writer.close(); }
-bool isOpen() noexcept { return writer.isOpen(); }
-void append(const char* event, std::size_t length) noexcept { writer.append(event, length); }
-std::string takeFailure() { return writer.takeFailure(); }
+struct Storage::State {
+  int directory = -1;
+  int file = -1;
+  std::string name;
+  std::string path;
+  char* map = nullptr;
+  std::size_t limit = 0;
+};
+
+Storage::Storage() : state_(new State) {}
+Storage::~Storage() { delete state_; }
+
+void Storage::take(const std::string& path, std::size_t limit) {
+  State& s = *state_;
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? "."
+                                : slash == 0               ? "/"
+                                                           : path.substr(0, slash);
+  s.name = slash == std::string::npos ? path : path.substr(slash + 1);
+  s.path = path;
+  s.limit = limit;
+  if (s.name.empty() || s.name == "." || s.name == "..") {
+    fail(EINVAL, "the trace file \"" + path + "\" names no file");
+  }
+  s.directory = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (s.directory < 0) fail(errno, "cannot open the trace file's directory \"" + directory + "\"");
+  struct stat status {};
+  if (::fstat(s.directory, &status) != 0) {
+    fail(errno, "cannot read the trace file's directory \"" + directory + "\"");
+  }
+  // Others who may write the directory may swap the file for a link to one
+  // of ours in between two traces.
+  if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+      (status.st_uid != 0 && status.st_uid != ::geteuid())) {
+    fail(EPERM, "the trace file's directory \"" + directory +
+                    "\" may be written by other users; give the trace a directory that only "
+                    "its owner may write (chmod go-w)");
+  }
+  // A trace that ends in a crash is what support asks for: the file of the
+  // previous run is kept as FILE.1.
+  struct stat previous {};
+  if (::fstatat(s.directory, s.name.c_str(), &previous, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISREG(previous.st_mode) && previous.st_size > 0) {
+    ::renameat(s.directory, s.name.c_str(), s.directory, (s.name + ".1").c_str());
+  }
+}
+
+void Storage::create() {
+  State& s = *state_;
+  s.file = ::openat(s.directory, s.name.c_str(),
+                    O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (s.file < 0) fail(errno, "cannot write the trace file \"" + s.path + "\"");
+  struct stat status {};
+  if (::fstat(s.file, &status) != 0 || !S_ISREG(status.st_mode)) {
+    fail(EINVAL, "the trace file \"" + s.path + "\" is no regular file");
+  }
+  void* map = ::mmap(nullptr, s.limit, PROT_READ | PROT_WRITE, MAP_SHARED, s.file, 0);
+  if (map == MAP_FAILED) fail(errno, "cannot map the trace file \"" + s.path + "\"");
+  s.map = static_cast<char*>(map);
+}
+
+// The mapping covers the largest file from the start; only what is filled
+// may be touched.
+char* Storage::grow(std::size_t from, std::size_t to) {
+  State& s = *state_;
+  static const std::string spaces(std::size_t{64} << 10, ' ');
+  while (from < to) {
+    const std::size_t chunk = std::min(spaces.size(), to - from);
+    const ssize_t written = ::pwrite(s.file, spaces.data(), chunk, static_cast<off_t>(from));
+    if (written <= 0) {
+      fail(written < 0 ? errno : ENOSPC, "cannot write the trace file \"" + s.path + "\"");
+    }
+    from += static_cast<std::size_t>(written);
+  }
+  return s.map;
+}
+
+void Storage::close(std::size_t length) noexcept {
+  State& s = *state_;
+  if (s.map != nullptr) ::munmap(s.map, s.limit);
+  s.map = nullptr;
+  if (s.file >= 0) {
+    if (::ftruncate(s.file, static_cast<off_t>(length)) != 0) {
+      // The padding stays: spaces, which a reader skips.
+    }
+    ::close(s.file);
+  }
+  s.file = -1;
+}
+
+void Storage::rotate() {
+  State& s = *state_;
+  if (::renameat(s.directory, s.name.c_str(), s.directory, (s.name + ".1").c_str()) != 0) {
+    fail(errno, "cannot rename the full trace file \"" + s.path + "\"");
+  }
+}
+
+void Storage::release() noexcept { forget(); }
+
+void Storage::forget() noexcept {
+  State& s = *state_;
+  if (s.map != nullptr) ::munmap(s.map, s.limit);
+  s.map = nullptr;
+  if (s.file >= 0) ::close(s.file);
+  s.file = -1;
+  if (s.directory >= 0) ::close(s.directory);
+  s.directory = -1;
+}
 
 std::uint64_t now() noexcept {
   timespec time{};

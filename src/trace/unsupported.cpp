@@ -22,6 +22,9 @@ void close() noexcept {}
 bool isOpen() noexcept { return false; }
 void append(const char*, std::size_t) noexcept {}
 std::string takeFailure() { return {}; }
+void beforeFork() noexcept {}
+void afterForkInParent() noexcept {}
+void afterForkInChild() noexcept {}
 std::uint64_t now() noexcept { return 0; }
 std::uint32_t processId() noexcept { return 0; }
 std::uint32_t threadId() noexcept { return 0; }
