@@ -17,7 +17,7 @@
 #include <utility>
 
 #include "packages.hpp"
-#include "traced.hpp"
+#include "traced_calls.hpp"
 #include "zep00001/zep00001.hpp"
 #include "zep00001/zep00001_c.h"
 
@@ -45,19 +45,6 @@ std::string hex(std::uintptr_t word) {
   std::ostringstream out;
   out << "0x" << std::hex << word;
   return out.str();
-}
-
-template <class Function>
-Function* slotAs(void* slot) {
-  return reinterpret_cast<Function*>(slot);
-}
-
-// Calls the slot with `count` words 1000 + position and answers as the
-// entry's own weighing.
-template <std::size_t... Positions>
-Word callWithWords(void* slot, std::index_sequence<Positions...>) {
-  using Function = Word(decltype(Positions, Word{})...);
-  return slotAs<Function>(slot)(static_cast<Word>(1000 + Positions)...);
 }
 
 class TraceTest : public PackagePathTest {
@@ -90,27 +77,7 @@ TEST_F(TraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
   EXPECT_NE(StartImpFiscal, entryAddress("StartImpFiscal"));
   EXPECT_EQ(EnviaComando_Sweda, nullptr) << "a missing entry stays null";
 
-#define ZEP_CALL_WORDS(entry, count)                                 \
-  EXPECT_EQ(                                                         \
-      callWithWords(entry, std::make_index_sequence<count>()),       \
-      [&]<std::size_t... P>(std::index_sequence<P...>) {             \
-        return zep::traced::weighed(static_cast<Word>(1000 + P)...); \
-      }(std::make_index_sequence<count>()))                          \
-      << #entry;
-  ZEP_TRACED_WORD_ENTRIES(ZEP_CALL_WORDS)
-#undef ZEP_CALL_WORDS
-
-  const double mixed = slotAs<zep::traced::Doubles>(Conferencia_Formatada)(
-      0.5, 1.5, 2.5, 3.5, 4, 5.5, 6.5, 7.5, 8.5, 9.5, 10, 11.5);
-  EXPECT_EQ(mixed, 0.5 + 2 * 1.5 + 3 * 2.5 + 4 * 3.5 + 5 * 4 + 6 * 5.5 + 7 * 6.5 + 8 * 7.5 +
-                       9 * 8.5 + 10 * 9.5 + 11 * 10 + 12 * 11.5);
-  const zep::traced::TwoWords words = slotAs<zep::traced::SwapWords>(Cupom_Troca)(7, -9);
-  EXPECT_EQ(words.first, -9);
-  EXPECT_EQ(words.second, 7);
-  const zep::traced::TwoDoubles doubles =
-      slotAs<zep::traced::SwapDoubles>(Abertura_Mesa)(0.25, -8.0);
-  EXPECT_EQ(doubles.first, -8.0);
-  EXPECT_EQ(doubles.second, 0.25);
+  callEveryShape();
   FinalizaFuncoes_ImpFiscal(kModel);
   zep_trace_close();
 

@@ -10,23 +10,12 @@
 #include <utility>
 
 #include "packages.hpp"
-#include "traced.hpp"
+#include "traced_calls.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
 
 using zep::traced::Word;
-
-template <class Function>
-Function* slotAs(void* slot) {
-  return reinterpret_cast<Function*>(slot);
-}
-
-template <std::size_t... Positions>
-Word callWithWords(void* slot, std::index_sequence<Positions...>) {
-  using Function = Word(decltype(Positions, Word{})...);
-  return slotAs<Function>(slot)(static_cast<Word>(1000 + Positions)...);
-}
 
 std::size_t count(const std::string& text, const std::string& part) {
   std::size_t found = 0;
@@ -49,26 +38,7 @@ TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
   std::remove((file_ + ".1").c_str());
   zep_trace_open(file_);
   InstanciaFuncoes_ImpFiscal(1);
-#define ZEP_CALL_WORDS(entry, count)                                 \
-  EXPECT_EQ(                                                         \
-      callWithWords(entry, std::make_index_sequence<count>()),       \
-      [&]<std::size_t... P>(std::index_sequence<P...>) {             \
-        return zep::traced::weighed(static_cast<Word>(1000 + P)...); \
-      }(std::make_index_sequence<count>()))                          \
-      << #entry;
-  ZEP_TRACED_WORD_ENTRIES(ZEP_CALL_WORDS)
-#undef ZEP_CALL_WORDS
-  EXPECT_EQ(slotAs<zep::traced::Doubles>(Conferencia_Formatada)(0.5, 1.5, 2.5, 3.5, 4, 5.5, 6.5,
-                                                                7.5, 8.5, 9.5, 10, 11.5),
-            0.5 + 2 * 1.5 + 3 * 2.5 + 4 * 3.5 + 5 * 4 + 6 * 5.5 + 7 * 6.5 + 8 * 7.5 + 9 * 8.5 +
-                10 * 9.5 + 11 * 10 + 12 * 11.5);
-  const zep::traced::TwoWords words = slotAs<zep::traced::SwapWords>(Cupom_Troca)(7, -9);
-  EXPECT_EQ(words.first, -9);
-  EXPECT_EQ(words.second, 7);
-  const zep::traced::TwoDoubles doubles =
-      slotAs<zep::traced::SwapDoubles>(Abertura_Mesa)(0.25, -8.0);
-  EXPECT_EQ(doubles.first, -8.0);
-  EXPECT_EQ(doubles.second, 0.25);
+  callEveryShape();
   for (int round = 0; round < 2; ++round) {
     try {
       slotAs<zep::traced::Throws>(Leitura_X_Imp)(41);
