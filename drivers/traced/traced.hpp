@@ -47,7 +47,7 @@ using SwapWords = TwoWords(Word, Word);
 using SwapDoubles = TwoDoubles(double, double);
 // Leitura_X_Imp: raises std::runtime_error("Leitura_X_Imp") carrying the word.
 using Throws = Word(Word);
-// Reducao_Z_Imp: writes through a null pointer, for a process that dies in
+// Reducao_Z_Imp: writes where nothing is mapped, for a process that dies in
 // the driver.
 using Crashes = void();
 // Reducao_Z_Data: three words, weighed; on 32-bit x86 a stdcall entry,
