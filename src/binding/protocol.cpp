@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "platform/platform.hpp"
+#include "trace/trace.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace zep::binding {
@@ -42,7 +43,9 @@ void load(SlotSet& set, const std::string& package) {
   }
   set.moduleHandle = handle;
   platform::Exports exports(handle);
-  for (const Entry& entry : set.entries) *entry.slot = exports.find(entry.name);
+  for (const Entry& entry : set.entries) {
+    *entry.slot = trace::wrap(entry.slot, exports.find(entry.name), package);
+  }
 }
 
 void tellOperator(const std::exception& caught, const std::string& package) {

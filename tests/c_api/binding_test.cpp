@@ -348,7 +348,7 @@ TEST(CExports, AreTheZepFunctionsOnly) {
       "zep_block_key",     "zep_block_tag",    "zep_block_string",
       "zep_block_integer", "zep_block_double", "zep_block_boolean",
       "zep_block_free",    "zep_version",      "zep_set_message_handler",
-      "zep_bound"};
+      "zep_bound",         "zep_trace_start",  "zep_trace_stop"};
 #define ZEP_BUILDER(builder, pairs, parameters) expected.insert("zep_" #builder);
 #include "zep00001/entries/builders.def"
 

@@ -31,6 +31,7 @@ static const char*(__stdcall* zep_block_key)(const void* block, size_t pair);
 static int(__stdcall* zep_block_boolean)(const void* block, size_t pair);
 static void(__stdcall* zep_block_free)(void* block);
 static int(__stdcall* zep_set_message_handler)(message_handler handler, void* context);
+static int(__stdcall* zep_trace_start)(const char* file);
 
 static int failures = 0;
 
@@ -114,11 +115,12 @@ int main(void) {
   if (!(FIND(zep_version) && FIND(zep_bind) && FIND(zep_unbind) && FIND(zep_slot) &&
         FIND(zep_Params_VerificaSerialImp_Zep00000) && FIND(zep_block_size) &&
         FIND(zep_block_key) && FIND(zep_block_boolean) && FIND(zep_block_free) &&
-        FIND(zep_set_message_handler))) {
+        FIND(zep_set_message_handler) && FIND(zep_trace_start))) {
     return 1;
   }
 
   check(same(zep_version(), ZEP_VERSION), "zep_version");
+  check(zep_trace_start(NULL) == 2, "zep_trace_start NULL");
 
   SetEnvironmentVariableA("ZEP_PACKAGE_PATH", ZEP_TEST_PACKAGES "/answering");
   check(zep_bind("Sat", NULL) == 0, "zep_bind Sat");

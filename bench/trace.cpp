@@ -1,0 +1,55 @@
+// A call through a slot, untraced and traced, side by side in one run: the
+// traced package's StartImpFiscal, which takes nothing and answers 0, so
+// that the figures are what the trace adds to a call, and what its stub
+// alone costs. The trace file goes
+// to a directory of its own under /tmp, removed afterwards.
+//   build/bin/bench_trace [--benchmark_repetitions=5]
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "zep00001/zep00001.hpp"
+
+namespace {
+
+using Entry = std::intptr_t (*)();
+
+void call(benchmark::State& state, Entry entry) {
+  for (auto _ : state) benchmark::DoNotOptimize(entry());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("ZEP_PACKAGE_PATH", ZEP_TRACED_PACKAGES, 1);
+  char pattern[] = "/tmp/zep-bench-trace-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) return 1;
+  const std::filesystem::path directory = pattern;
+
+  InstanciaFuncoes_ImpFiscal(1);
+  const auto untraced = reinterpret_cast<Entry>(StartImpFiscal);
+  FinalizaFuncoes_ImpFiscal(1);
+  zep_trace_open((directory / "trace.json").string());
+  InstanciaFuncoes_ImpFiscal(1);
+  const auto traced = reinterpret_cast<Entry>(StartImpFiscal);
+
+  benchmark::RegisterBenchmark("call/untraced", call, untraced);
+  benchmark::RegisterBenchmark("call/traced", call, traced);
+  // The stub alone: the trace closed, the slot keeps it and it only passes
+  // the call on. Runs last, closing the file first.
+  benchmark::RegisterBenchmark("call/traced, file closed", [traced](benchmark::State& state) {
+    zep_trace_close();
+    call(state, traced);
+  });
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+
+  FinalizaFuncoes_ImpFiscal(1);
+  zep_trace_close();
+  std::filesystem::remove_all(directory);
+  return 0;
+}

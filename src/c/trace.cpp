@@ -1,0 +1,31 @@
+// zep_trace_start and zep_trace_stop: the module's trace switch.
+#include <string>
+#include <system_error>
+
+#include "interface.hpp"
+#include "zep00001/zep00001.hpp"
+
+using namespace zep::c;
+
+extern "C" {
+
+int ZEP_CALL zep_trace_start(const char* file) {
+  return guardedCode([file] {
+    if (file == nullptr) throw ArgumentError("the trace file is a null pointer");
+    try {
+      zep_trace_open(file);
+    } catch (const std::system_error& failure) {
+      // By value: where each library links its own C++ runtime, the
+      // module's error category is another object than this library's.
+      if (failure.code().value() == static_cast<int>(std::errc::function_not_supported)) {
+        throw Unsupported(failure.what());
+      }
+      throw ArgumentError(failure.what());
+    }
+  });
+}
+
+int ZEP_CALL zep_trace_stop(void) {
+  return guardedCode([] { zep_trace_close(); });
+}
+}

@@ -1,0 +1,95 @@
+// The call trace on Windows x64: calls through traced slots behave as
+// untraced ones, an exception passes the stub, and the file shows each call.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "packages.hpp"
+#include "traced_calls.hpp"
+#include "zep00001/zep00001.hpp"
+
+namespace {
+
+using zep::traced::Word;
+
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t found = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++found;
+  return found;
+}
+
+class WindowsTraceTest : public PackagePathTest {
+ protected:
+  void SetUp() override { usePath(kPackages + "/traced"); }
+  void TearDown() override {
+    zep_trace_close();
+    PackagePathTest::TearDown();
+  }
+  const std::string file_ = ZEP_TRACE_FILE;
+};
+
+TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
+  std::remove((file_ + ".1").c_str());
+  zep_trace_open(file_);
+  InstanciaFuncoes_ImpFiscal(1);
+  callEveryShape();
+  for (int round = 0; round < 2; ++round) {
+    try {
+      slotAs<zep::traced::Throws>(Leitura_X_Imp)(41);
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& raised) {
+      EXPECT_EQ(std::string(raised.what()), "Leitura_X_Imp 41");
+    }
+  }
+  FinalizaFuncoes_ImpFiscal(1);
+  zep_trace_close();
+
+  std::ifstream in(file_);
+  std::stringstream text;
+  text << in.rdbuf();
+  const std::string trace = text.str();
+  EXPECT_EQ(trace.front(), '[');
+  EXPECT_EQ(trace[trace.find_last_not_of("\r\n")], ']');
+  EXPECT_EQ(count(trace, "\"ph\":\"B\""), 18u);
+  EXPECT_EQ(count(trace, "\"ph\":\"E\""), 18u);
+  EXPECT_EQ(count(trace, "\"args\":{\"exception\":true}"), 2u);
+  EXPECT_NE(trace.find("{\"name\":\"DataMoviFiscal\",\"cat\":\"ImpFiscal\",\"ph\":\"B\""),
+            std::string::npos);
+  EXPECT_NE(trace.find("\"args\":{\"package\":\"ZEP00101\",\"words\":[\"0x3e8\",\"0x3e9\","
+                       "\"0x3ea\",\"0x3eb\""),
+            std::string::npos);
+}
+
+#if defined(__i386__)
+// A stdcall entry pops its own arguments: through the stub the caller's
+// stack ends where it would without it.
+TEST_F(WindowsTraceTest, AStdcallEntryPopsItsOwnArguments) {
+  zep_trace_open(file_);
+  InstanciaFuncoes_ImpFiscal(1);
+  void* entry = Reducao_Z_Data;
+  std::uintptr_t before = 0;
+  std::uintptr_t after = 0;
+  Word answer = 0;
+  asm volatile(
+      "movl %%esp, %0\n\t"
+      "pushl $3\n\tpushl $2\n\tpushl $1\n\t"
+      "call *%3\n\t"
+      "movl %%esp, %1\n\t"
+      "movl %0, %%esp"
+      : "=&r"(before), "=&r"(after), "=a"(answer)
+      : "r"(entry)
+      : "ecx", "edx", "memory", "cc");
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(answer, zep::traced::weighed(1, 2, 3));
+  FinalizaFuncoes_ImpFiscal(1);
+  zep_trace_close();
+}
+#endif
+
+}  // namespace
