@@ -35,6 +35,9 @@ std::size_t limitFromEnvironment() {
 
 class Writer {
  public:
+  // A host that exits normally leaves a closed array without its padding.
+  ~Writer() { close(); }
+
   void open(const std::string& path) {
     std::lock_guard<std::mutex> hold(lock_);
     finish();
