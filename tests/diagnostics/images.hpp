@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 
 using ::testing::Contains;
 using ::testing::ElementsAre;

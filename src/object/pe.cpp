@@ -1,8 +1,8 @@
 // The PE reader: the headers, export directory and import directory of a
 // Windows image, read from the file (where every RVA must first be mapped
 // through the section table to a file offset).
-#include "inspect/bytes.hpp"
-#include "inspect/image.hpp"
+#include "object/bytes.hpp"
+#include "object/image.hpp"
 
 namespace zep::inspect {
 namespace {

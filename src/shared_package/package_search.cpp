@@ -1,4 +1,4 @@
-#include "package_search.hpp"
+#include "shared_package/package_search.hpp"
 
 #include "platform/platform.hpp"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::inspect {
