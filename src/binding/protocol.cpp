@@ -11,12 +11,21 @@
 namespace zep::binding {
 namespace {
 
-std::string packageName(const SlotSet& set, const Model& model) {
-  return set.fixedPackage != nullptr ? std::string(set.fixedPackage) : set.select(model);
-}
+using sets::EmptyName;
+using sets::Failure;
+using sets::Gate;
+using sets::Slot;
+using sets::Unbind;
 
 void clear(const SlotSet& set) noexcept {
-  for (const Entry& entry : set.entries) *entry.slot = nullptr;
+  for (const Slot& slot : set.slots) *slot.address = nullptr;
+}
+
+// Looks one entry up in the package and stores what it found (null when the
+// package lacks it) in the entry's slot: the one place a bind fills a slot.
+void fill(const Slot& slot, const platform::Exports& exports) noexcept {
+  // The entry names are literals, so their views end in a null byte.
+  *slot.address = exports.find(slot.entry.data());
 }
 
 // Runs `step`, ignoring what it raises; the thread-cancellation unwind must
@@ -34,15 +43,14 @@ void ignoringFailures(Step&& step) {
 
 // Loads the package and fills the slots. A null handle is a load failure:
 // looking symbols up in it would search the whole process.
-void load(SlotSet& set, const std::string& package) {
+void load(const SlotSet& set, const std::string& package) {
   void* handle = LoadBPL_FOS(package);
   if (handle == nullptr) {
     throw std::runtime_error("the shared package gave a null module handle for package \"" +
                              package + "\"");
   }
-  set.moduleHandle = handle;
-  platform::Exports exports(handle);
-  for (const Entry& entry : set.entries) *entry.slot = exports.find(entry.name);
+  const platform::Exports exports(handle);
+  for (const Slot& slot : set.slots) fill(slot, exports);
 }
 
 void tellOperator(const std::exception& caught, const std::string& package) {
@@ -58,14 +66,14 @@ std::string failureMessage(const std::string& package) {
   return "Erro na carga do pacote: " + package;
 }
 
-bool bind(SlotSet& set, const Model& model) {
+bool bind(const SlotSet& set, const Model& model) {
   if (set.departures.gate == Gate::PositiveUseFlag && model.code <= 0) return true;
   std::string package;
   if (set.departures.failure == Failure::TellOperator) {
     // Only the runtime's general exception is reported to the operator;
     // anything else passes to the caller, as does a failing Mensagem.
     try {
-      package = packageName(set, model);
+      package = set.package(model);
       load(set, package);
     } catch (const std::exception& caught) {
       tellOperator(caught, package);
@@ -73,7 +81,7 @@ bool bind(SlotSet& set, const Model& model) {
     return true;
   }
   try {
-    package = packageName(set, model);
+    package = set.package(model);
     if (package.empty() && set.departures.emptyName == EmptyName::NothingToBind) return true;
     load(set, package);
   } catch (const std::exception&) {
@@ -85,22 +93,22 @@ bool bind(SlotSet& set, const Model& model) {
   return true;
 }
 
-bool unbind(SlotSet& set, const Model& model) {
+bool unbind(const SlotSet& set, const Model& model) {
   std::string package;
   switch (set.departures.unbind) {
     case Unbind::ClearThenSelect:
       ignoringFailures([&] { clear(set); });
-      package = packageName(set, model);
+      package = set.package(model);
       break;
     case Unbind::SelectAndClear:
       ignoringFailures([&] {
-        package = packageName(set, model);
+        package = set.package(model);
         clear(set);
       });
       break;
     case Unbind::Unguarded:
       clear(set);
-      package = packageName(set, model);
+      package = set.package(model);
       break;
   }
   UnLoadBPL(package);
