@@ -10,9 +10,24 @@
 namespace zep::sets {
 namespace {
 
-// A set's operation: the exported function of that name.
-#define ZEP_OPERATION(operation, argument) \
-  { #operation, Argument::argument, operation }
+// An operation called with what the model holds for its one parameter.
+template <class Result>
+Result callWith(Result (*operation)(std::int32_t), const Model& model) {
+  return operation(model.code);
+}
+template <class Result>
+Result callWith(Result (*operation)(const std::string&), const Model& model) {
+  return operation(model.text);
+}
+template <class Result>
+Result callWith(Result (*operation)(), const Model&) {
+  return operation();
+}
+
+#define ZEP_OPERATION(operation, argument)                                                        \
+  {                                                                                               \
+#operation, Argument::argument, [](const Model& model) { return callWith(operation, model); } \
+  }
 
 // Every slot, set by set in the host's order.
 const Slot kSlots[] = {
@@ -66,7 +81,7 @@ constinit const SlotSet kSets[] = {
   {#set,                                                                                    \
    ZEP_OPERATION(InstanciaFuncoes_##set, bindArgument),                                     \
    ZEP_OPERATION(FinalizaFuncoes_##set, unbindArgument),                                    \
-   {},                                                                                      \
+   {{}, Argument::None, nullptr},                                                           \
    package,                                                                                 \
    {Gate::gate, EmptyName::PassOn, Failure::failure, Unbind::unbinding},                    \
    slotsOf(#set)},

@@ -41,34 +41,14 @@ struct Model {
   std::string text;
 };
 
-// One of the module's exported operations, held as the function itself and
-// called with what the model holds for its one parameter.
+// One of the module's exported operations, called with a model.
 template <class Result>
-class Operation {
- public:
-  constexpr Operation() = default;
-  constexpr Operation(std::string_view name, Argument argument, Result (*byCode)(std::int32_t))
-      : name(name), argument(argument), byCode_(byCode) {}
-  constexpr Operation(std::string_view name, Argument argument,
-                      Result (*byText)(const std::string&))
-      : name(name), argument(argument), byText_(byText) {}
-  constexpr Operation(std::string_view name, Argument argument, Result (*byNothing)())
-      : name(name), argument(argument), byNothing_(byNothing) {}
-
+struct Operation {
   std::string_view name;  // "InstanciaFuncoes_ImpFiscal"
-  Argument argument = Argument::None;
+  Argument argument;
+  Result (*call)(const Model& model);
 
-  explicit operator bool() const { return byCode_ || byText_ || byNothing_; }
-  Result operator()(const Model& model) const {
-    if (byCode_ != nullptr) return byCode_(model.code);
-    if (byText_ != nullptr) return byText_(model.text);
-    return byNothing_();
-  }
-
- private:
-  Result (*byCode_)(std::int32_t) = nullptr;
-  Result (*byText_)(const std::string&) = nullptr;
-  Result (*byNothing_)() = nullptr;
+  Result operator()(const Model& model) const { return call(model); }
 };
 
 // One entry of a set: the exported name looked up in the package, and the
@@ -92,7 +72,7 @@ struct SlotSet {
   // In lookup order.
   std::span<const Slot> slots;
 
-  bool selects() const { return static_cast<bool>(select); }
+  bool selects() const { return select.call != nullptr; }
   // The package the bind loads for `model`.
   std::string package(const Model& model) const;
   std::size_t boundSlots() const;
