@@ -6,15 +6,27 @@
 //   load+unload   the shared package's LoadBPL_FOS and UnLoadBPL alone,
 //                 against dlopen and dlclose alone: what of the difference
 //                 lies in the shared package rather than in the binding
+//   bind+unbind, race-free
+//                 the same, against the least a trusted load needs that no
+//                 rename can race: the package directory opened, it and the
+//                 file (opened in it, no link followed) checked through their
+//                 descriptors, the file loaded under
+//                 /proc/self/fd/<directory>/<name>, the directory closed
+//                 after dlclose
 //   selection     each RetNomeBpl_<Set> per call, against the platform's
 //                 work for one fiscal bind and unbind
+//   hostile image the ELF reader on 8 MB whose symbols all bear one 4 MB
+//                 name, per reading
 // The module and the platform take turns within one loop, so that whatever
 // else the machine does falls on both alike; each side's figure is the
 // median of its rounds. A summary after the run gives the ratios.
 //   build-bench/bin/bench_binding [--benchmark_min_time=2]
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +36,8 @@
 #include <vector>
 
 #include "catalog/catalog.hpp"
+#include "hostile_images.hpp"
+#include "object/image.hpp"
 #include "slots.hpp"
 
 namespace {
@@ -77,6 +91,54 @@ void openLookUpAndClose(const Sets& sets) {
     libraries.push_back(library);
   }
   for (void* library : libraries) dlclose(library);
+}
+
+// The least a trusted load needs when no rename may come between the check
+// and the load: what is checked is held open, and the loader is given the
+// file under the directory's descriptor.
+struct HeldLoad {
+  void* library;
+  int directory;
+};
+
+HeldLoad raceFreeOpen(const Bound& set) {
+  const std::string::size_type slash = set.file.rfind('/');
+  const int directory = open(set.file.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat status {};
+  fstat(directory, &status);
+  benchmark::DoNotOptimize(status.st_mode & 0022);
+  const int file = openat(directory, set.file.c_str() + slash + 1,
+                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  fstat(file, &status);
+  benchmark::DoNotOptimize(status.st_mode & 0022);
+  close(file);
+  const std::string name = "/proc/self/fd/" + std::to_string(directory) + set.file.substr(slash);
+  return {dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL), directory};
+}
+
+// The race-free round, with one dlsym per entry or without.
+template <bool kLookUp>
+void raceFreeRound(const Sets& sets) {
+  std::vector<HeldLoad> loads;
+  for (const Bound& set : sets) {
+    HeldLoad load = raceFreeOpen(set);
+    if constexpr (kLookUp) {
+      for (const std::string& entry : set.entries) {
+        benchmark::DoNotOptimize(dlsym(load.library, entry.c_str()));
+      }
+    }
+    loads.push_back(load);
+  }
+  for (const HeldLoad& load : loads) {
+    dlclose(load.library);
+    close(load.directory);
+  }
+}
+
+void hostileImage(benchmark::State& state) {
+  const std::vector<std::uint8_t> hostile = elfImage(180'000, 4u << 20);
+  for (auto _ : state) benchmark::DoNotOptimize(zep::inspect::readImage(hostile));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(hostile.size()));
 }
 
 void loadAndUnload(const Sets& sets) {
@@ -179,19 +241,23 @@ class Summary : public benchmark::ConsoleReporter {
   }
 
   void print() const {
-    std::printf("\n%-28s %12s %12s %9s\n", "", "module", "platform", "ratio");
+    std::printf("\n%-34s %12s %12s %9s\n", "", "module", "platform", "ratio");
     double fiscalPlatform = 0;
     for (const auto& [name, run] : runs_) {
       if (!run.counters.count("ratio")) continue;
       if (name == "bind+unbind/ImpFiscal") fiscalPlatform = run.counters.at("platform_us");
-      std::printf("%-28s %9.1f us %9.1f us %9.3f\n", name.c_str(),
+      std::printf("%-34s %9.1f us %9.1f us %9.3f\n", name.c_str(),
                   run.counters.at("module_us").value, run.counters.at("platform_us").value,
                   run.counters.at("ratio").value);
     }
     for (const auto& [name, run] : runs_) {
       if (run.counters.count("ratio") || fiscalPlatform == 0) continue;
+      if (name.starts_with("hostile image")) {
+        std::printf("%-34s %9.1f ms\n", name.c_str(), run.GetAdjustedRealTime());
+        continue;
+      }
       const double nanoseconds = run.GetAdjustedRealTime();
-      std::printf("%-28s %9.1f ns %9.1f us %9.5f\n", name.c_str(), nanoseconds, fiscalPlatform,
+      std::printf("%-34s %9.1f ns %9.1f us %9.5f\n", name.c_str(), nanoseconds, fiscalPlatform,
                   nanoseconds / (fiscalPlatform * 1e3));
     }
   }
@@ -217,6 +283,16 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("load+unload/ImpFiscal", compare, fiscal, loadAndUnload,
                                openAndClose)
       ->UseManualTime();
+  benchmark::RegisterBenchmark("bind+unbind, race-free/ImpFiscal", compare, fiscal, bindAndUnbind,
+                               raceFreeRound<true>)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("bind+unbind, race-free/every set", compare, allSets, bindAndUnbind,
+                               raceFreeRound<true>)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("load+unload, race-free/ImpFiscal", compare, fiscal, loadAndUnload,
+                               raceFreeRound<false>)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("hostile image/8 MB", hostileImage)->Unit(benchmark::kMillisecond);
 #define ZEP_SELECTION(set, argument) ZEP_SELECTION_##argument(set)
 #define ZEP_SELECTION_ModelCode(set)                                                      \
   benchmark::RegisterBenchmark("selection/" #set, select<std::int32_t>, RetNomeBpl_##set, \

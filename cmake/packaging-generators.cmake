@@ -6,3 +6,8 @@ if(CPACK_GENERATOR STREQUAL "ZIP")
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
+# A Debian package's synopsis is its component's own (set in packaging.cmake),
+# which cpack would otherwise put below the project's summary.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  unset(CPACK_PACKAGE_DESCRIPTION_SUMMARY)
+endif()

@@ -71,25 +71,85 @@ class CheckedFiles {
   std::size_t next_ = 0;
 };
 
+// The package directories held open for the loader's names of the libraries
+// loaded from them. glibc knows a library again by the name it was loaded
+// under before it looks at a file, so a name under /proc/self/fd/<n> must
+// never come to mean another file: a descriptor stays open while a library
+// named through it is loaded, or stays mapped after its unload. One
+// descriptor a directory, known again by its identity.
+struct HeldDirectory {
+  std::uint64_t device;
+  std::uint64_t inode;
+  int descriptor;
+  std::size_t loads;
+  // Libraries unloaded from it that were still mapped then (closeLibraryAndTellIfGone's keys).
+  std::vector<std::uintptr_t> lingering;
+};
+
+struct Load {
+  zep::platform::Library library;
+  int directory;
+};
+
 std::mutex tableMutex;
 // Every load holds one handle; an unload of the name releases the latest. A
 // name keeps its entry when it holds none, so that a package bound and
 // unbound over and over makes and frees nothing here.
-std::map<std::string, std::vector<zep::platform::Library>> loads;
+std::map<std::string, std::vector<Load>> loads;
+std::vector<HeldDirectory> heldDirectories;
 CheckedFiles checkedFiles;
 
-// Loads the package file the search found, or gives null and why not. A
-// file that others could rewrite is refused before anything of it is read.
-zep::platform::Library openPackage(const zep::shared_package::FoundPackage& found,
+// Gives up one load's use of a held directory (under tableMutex); `mapped`
+// is what closeLibraryAndTellIfGone gave for its library.
+void releaseDirectory(int descriptor, std::uintptr_t mapped) noexcept {
+  auto held = std::find_if(heldDirectories.begin(), heldDirectories.end(),
+                           [&](const HeldDirectory& h) { return h.descriptor == descriptor; });
+  if (held == heldDirectories.end()) return;
+  --held->loads;
+  if (mapped != 0) {
+    try {
+      held->lingering.push_back(mapped);
+    } catch (...) {
+      return;  // kept open for good rather than a name freed too soon
+    }
+  }
+  if (held->loads != 0) return;
+  std::erase_if(held->lingering,
+                [](std::uintptr_t key) { return !zep::platform::stillMapped(key); });
+  if (!held->lingering.empty()) return;
+  zep::platform::closeDescriptor(held->descriptor);
+  *held = std::move(heldDirectories.back());
+  heldDirectories.pop_back();
+}
+
+// The descriptor through which the loader is given `opened`'s file: the one
+// already held for its directory, or its own, now held (under tableMutex).
+int holdDirectory(zep::platform::PackageFile& opened) {
+  const auto& identity = *opened.directoryStatus.identity;
+  for (HeldDirectory& held : heldDirectories) {
+    if (held.device != identity.device || held.inode != identity.inode) continue;
+    if (held.descriptor != opened.directory) {
+      const std::string::size_type slash = opened.loaderName.rfind('/');
+      opened.loaderName =
+          "/proc/self/fd/" + std::to_string(held.descriptor) + opened.loaderName.substr(slash);
+    }
+    ++held.loads;
+    return held.descriptor;
+  }
+  heldDirectories.push_back({identity.device, identity.inode, opened.directory, 1, {}});
+  return opened.releaseDirectory();
+}
+
+// Loads the package file the search found and holds open, or gives null
+// and why not. A file that others could rewrite is refused before anything
+// of it is read.
+zep::platform::Library openPackage(zep::shared_package::FoundPackage& found, int& directory,
                                    std::string& reason) {
-  const zep::platform::FileStatus& status = found.status;
-  std::optional<zep::platform::FileStatus> inDirectory;
-  if (status.hasOwnership) inDirectory = zep::platform::fileStatus(found.directory);
-  // Which user this process is matters only for a file that root does not own.
-  const std::uint32_t user = status.owner == 0 ? 0 : zep::platform::effectiveUser();
+  const zep::platform::FileStatus& status = found.opened.status;
+  // Which user this process is matters only for what root does not own.
+  const std::uint32_t user = zep::platform::effectiveUser();
   const std::vector<zep::shared_package::TrustFinding> refusals =
-      zep::shared_package::trustFindings(found.file, status, found.directory, inDirectory, user,
-                                         true);
+      zep::shared_package::trustFindings(found, user, true);
   if (!refusals.empty()) {
     reason.clear();
     for (const zep::shared_package::TrustFinding& refusal : refusals) {
@@ -99,17 +159,39 @@ zep::platform::Library openPackage(const zep::shared_package::FoundPackage& foun
     return nullptr;
   }
   bool checkedBefore = false;
-  if (status.identity) {
+  directory = -1;
+  {
     std::lock_guard<std::mutex> lock(tableMutex);
-    checkedBefore = checkedFiles.holds(*status.identity);
+    if (status.identity) checkedBefore = checkedFiles.holds(*status.identity);
+    if (found.opened.directory >= 0) directory = holdDirectory(found.opened);
   }
-  if (checkedBefore) return zep::inspect::openCheckedLibrary(found.file, reason, true);
-  const zep::platform::Timestamp checkBegan = zep::platform::changeClock();
-  zep::platform::Library library = zep::inspect::openCheckedLibrary(found.file, reason);
-  // A change within the clock tick of the check could leave the change time
-  // as the search read it; such a file is checked again next time.
-  if (library != nullptr && status.identity && status.identity->changed < checkBegan) {
+  const zep::platform::Timestamp checkBegan =
+      checkedBefore ? zep::platform::Timestamp{} : zep::platform::changeClock();
+  bool localDependencies = false;
+  zep::platform::Library library = nullptr;
+  try {
+    library =
+        zep::inspect::openCheckedLibrary(found.opened, reason, checkedBefore,
+                                         [&](const zep::platform::PackageFile& file,
+                                             const zep::inspect::Image& image, std::string& why) {
+                                           return zep::shared_package::dependenciesTrusted(
+                                               file, image, user, why, localDependencies);
+                                         });
+  } catch (...) {
     std::lock_guard<std::mutex> lock(tableMutex);
+    releaseDirectory(directory, 0);
+    throw;
+  }
+  std::lock_guard<std::mutex> lock(tableMutex);
+  if (library == nullptr) {
+    releaseDirectory(directory, 0);
+    return nullptr;
+  }
+  // A file changed within a second of its check could keep the change time
+  // the search read, and a package with libraries of its own beside it
+  // could keep its own while they change: either is checked again next time.
+  if (!checkedBefore && !localDependencies && status.identity &&
+      zep::shared_package::checkStands(*status.identity, checkBegan)) {
     checkedFiles.add(*status.identity);
   }
   return library;
@@ -124,7 +206,7 @@ void* LoadBPL_FOS(const std::string& package) {
   }
   std::string tried;
   std::string searchPath;
-  const std::optional<zep::shared_package::FoundPackage> found = zep::shared_package::findPackage(
+  std::optional<zep::shared_package::FoundPackage> found = zep::shared_package::findPackage(
       zep::platform::environment("ZEP_PACKAGE_PATH", searchPath), ownDirectory(), package, tried);
   if (!found) {
     throw std::runtime_error("cannot load package " + quoted(package) + ": " +
@@ -132,31 +214,34 @@ void* LoadBPL_FOS(const std::string& package) {
                              " is in none of the package directories" + tried);
   }
   std::string reason;
-  zep::platform::Library library = openPackage(*found, reason);
+  int directory = -1;
+  zep::platform::Library library = openPackage(*found, directory, reason);
   if (library == nullptr) {
     throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " +
                              found->file + ": " + reason);
   }
   std::lock_guard<std::mutex> lock(tableMutex);
   try {
-    loads[package].push_back(library);
+    loads[package].push_back({library, directory});
   } catch (...) {
-    zep::platform::closeLibrary(library);
+    releaseDirectory(directory, zep::platform::closeLibraryAndTellIfGone(library));
     throw;
   }
   return library;
 }
 
 void UnLoadBPL(const std::string& package) {
-  zep::platform::Library library = nullptr;
+  Load load{};
   {
     std::lock_guard<std::mutex> lock(tableMutex);
     auto found = loads.find(package);
     if (found == loads.end() || found->second.empty()) return;
-    library = found->second.back();
+    load = found->second.back();
     found->second.pop_back();
   }
-  zep::platform::closeLibrary(library);
+  const std::uintptr_t mapped = zep::platform::closeLibraryAndTellIfGone(load.library);
+  std::lock_guard<std::mutex> lock(tableMutex);
+  releaseDirectory(load.directory, mapped);
 }
 
 namespace {

@@ -2,8 +2,8 @@
 // with and keeps every closed coupon in its journal.
 #include "fiscal_printer.hpp"
 
+#include <cstring>
 #include <exception>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,11 +40,12 @@ struct Coupon {
   std::int32_t number = 0;
   std::int64_t total = 0;  // centavos
   bool totalled = false;
-  std::string printed;
+  std::vector<std::string> printed;
 };
 
 struct Printer {
-  std::ostream* paper = nullptr;
+  fiscal::Paper* paper = nullptr;
+  void* context = nullptr;
   bool open = false;
   Coupon coupon;
   std::int32_t lastNumber = 0;
@@ -87,20 +88,27 @@ void requireCoupon() {
   require(printer.open, Status::NoCoupon, "no coupon is open");
 }
 
-const zep::Value& pair(const zep::Value& block, const char* key, zep::Value::Tag tag) {
-  const zep::Value* value = block.find(key);
-  require(value != nullptr, Status::BadBlock, std::string("the block has no ") + key);
-  require(value->tag() == tag, Status::BadBlock,
-          std::string(key) + " is " + std::string(zep::Value::tagName(value->tag())) + ", not " +
-              std::string(zep::Value::tagName(tag)));
-  return *value;
+// The block is read through the C interface's readers; it stays the host's.
+std::size_t pair(const zep_block* block, const char* key, int tag) {
+  require(block != nullptr, Status::BadBlock, "the block is a null pointer");
+  const std::size_t size = zep_block_size(block);
+  for (std::size_t pair = 0; pair < size; ++pair) {
+    const char* name = zep_block_key(block, pair);
+    if (name == nullptr || std::strcmp(name, key) != 0) continue;
+    require(zep_block_tag(block, pair) == tag, Status::BadBlock,
+            std::string(key) + " is not a " + (tag == ZEP_TAG_STRING ? "String" : "Double"));
+    return pair;
+  }
+  throw Refusal{Status::BadBlock, std::string("the block has no ") + key};
 }
 
-const std::string& text(const zep::Value& block, const char* key) {
-  return pair(block, key, zep::Value::Tag::String).asString();
+std::string text(const zep_block* block, const char* key) {
+  std::size_t length = 0;
+  const char* value = zep_block_string(block, pair(block, key, ZEP_TAG_STRING), &length);
+  return std::string(value, length);
 }
-double number(const zep::Value& block, const char* key) {
-  return pair(block, key, zep::Value::Tag::Double).asDouble();
+double number(const zep_block* block, const char* key) {
+  return zep_block_double(block, pair(block, key, ZEP_TAG_DOUBLE));
 }
 
 // `left` and `right` on one line of the paper, `right` flush right.
@@ -115,14 +123,18 @@ std::string centred(const std::string& line) {
 
 // Every printed line goes to the paper and into the coupon's journal copy.
 void print(const std::string& line) {
-  *printer.paper << line << '\n';
-  if (printer.open) printer.coupon.printed += line + '\n';
+  printer.paper(printer.context, line.c_str());
+  if (printer.open) printer.coupon.printed.push_back(line);
 }
 
 }  // namespace
 
-Status StartImpFiscal(std::ostream& paper) {
-  return guarded([&] { printer.paper = &paper; });
+Status StartImpFiscal(fiscal::Paper* paper, void* context) {
+  return guarded([&] {
+    require(paper != nullptr, Status::NotStarted, "the paper is a null pointer");
+    printer.paper = paper;
+    printer.context = context;
+  });
 }
 
 Status StopImpFiscal() {
@@ -133,15 +145,15 @@ Status StopImpFiscal() {
   });
 }
 
-Status AbreCupom(const zep::Value& block) {
+Status AbreCupom(const zep_block* block) {
   return guarded([&] {
     requireStarted();
     require(!printer.open, Status::CouponOpen, "a coupon is open");
     // Read the whole block before anything reaches the paper.
-    const std::string& includeCpf = text(block, "INCLUICPF");
-    const std::string& document = text(block, "NRDOC");
-    const std::string& documentKind = text(block, "TIPODOC");
-    const std::string& table = text(block, "MESA");
+    const std::string includeCpf = text(block, "INCLUICPF");
+    const std::string document = text(block, "NRDOC");
+    const std::string documentKind = text(block, "TIPODOC");
+    const std::string table = text(block, "MESA");
     printer.open = true;
     printer.items = 0;
     printer.coupon = Coupon{};
@@ -161,14 +173,14 @@ Status AbreCupom(const zep::Value& block) {
   });
 }
 
-Status VendaItem(const zep::Value& block) {
+Status VendaItem(const zep_block* block) {
   return guarded([&] {
     requireCoupon();
     require(!printer.coupon.totalled, Status::NotTotalled, "the sale is already totalled");
-    const std::string& code = text(block, "CDARVPROD");
-    const std::string& name = text(block, "NMPROD");
-    const std::string& unit = text(block, "UNIDADE");
-    const std::string& tax = text(block, "CDALIQ");
+    const std::string code = text(block, "CDARVPROD");
+    const std::string name = text(block, "NMPROD");
+    const std::string unit = text(block, "UNIDADE");
+    const std::string tax = text(block, "CDALIQ");
     const double quantity = number(block, "QTDE");
     const double price = number(block, "VALOR");
     const std::int64_t discount = toCentavos(number(block, "DESCONT"));
@@ -187,14 +199,15 @@ Status VendaItem(const zep::Value& block) {
   });
 }
 
-Status ImpressaoVenda(const zep::Value& block, double& total) {
+Status ImpressaoVenda(const zep_block* block, double* total) {
   return guarded([&] {
     requireCoupon();
-    const std::string& branch = text(block, "CDFILIAL");
-    const std::string& till = text(block, "CDCAIXA");
-    const std::string& consumer = text(block, "NMCONSUMIDOR");
-    const std::string& remark = text(block, "DSOBSCUPFIS");
-    const std::string& password = text(block, "SENHACUPOM");
+    require(total != nullptr, Status::BadBlock, "total is a null pointer");
+    const std::string branch = text(block, "CDFILIAL");
+    const std::string till = text(block, "CDCAIXA");
+    const std::string consumer = text(block, "NMCONSUMIDOR");
+    const std::string remark = text(block, "DSOBSCUPFIS");
+    const std::string password = text(block, "SENHACUPOM");
     const double debit = number(block, "SALDODEBITO");
     print(kRule);
     print(spread("SUBTOTAL R$", formatReais(printer.coupon.total)));
@@ -204,13 +217,14 @@ Status ImpressaoVenda(const zep::Value& block, double& total) {
     if (!remark.empty()) print("OBS: " + remark);
     if (toCentavos(debit) != 0) print(spread("SALDO DEVEDOR R$", formatReais(toCentavos(debit))));
     printer.coupon.totalled = true;
-    total = static_cast<double>(printer.coupon.total) / 100.0;
+    *total = static_cast<double>(printer.coupon.total) / 100.0;
   });
 }
 
-Status FechaCupom(const std::string& method, double paid) {
+Status FechaCupom(const char* method, double paid) {
   return guarded([&] {
     requireCoupon();
+    require(method != nullptr, Status::BadBlock, "the method is a null pointer");
     require(printer.coupon.totalled, Status::NotTotalled, "the sale is not totalled yet");
     const std::int64_t tendered = toCentavos(paid);
     require(tendered >= printer.coupon.total, Status::Underpaid,
@@ -244,8 +258,11 @@ Status Leitura_X_Imp() {
   });
 }
 
-Status geraEspelhoMfd(std::ostream& out) {
+Status geraEspelhoMfd(fiscal::Paper* paper, void* context) {
   return guarded([&] {
-    for (const Coupon& coupon : printer.journal) out << coupon.printed;
+    require(paper != nullptr, Status::NotStarted, "the paper is a null pointer");
+    for (const Coupon& coupon : printer.journal) {
+      for (const std::string& line : coupon.printed) paper(context, line.c_str());
+    }
   });
 }

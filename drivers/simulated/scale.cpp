@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "driver_export.hpp"
@@ -24,10 +25,11 @@ std::size_t next = 0;
 
 }  // namespace
 
-Status StartBalanca(const std::string& port) {
+Status StartBalanca(const char* port) {
+  if (port == nullptr) return Status::BadPort;
   std::vector<double> parsed;
-  const char* at = port.data();
-  const char* end = at + port.size();
+  const char* at = port;
+  const char* end = at + std::strlen(port);
   while (true) {
     double reading = 0;
     auto [stop, error] = std::from_chars(at, end, reading);
@@ -43,12 +45,12 @@ Status StartBalanca(const std::string& port) {
   return Status::Ok;
 }
 
-Status BuscaPeso(double& kilograms) {
+Status BuscaPeso(double* kilograms) {
   if (!started) return Status::NotStarted;
   const bool settled = next + 1 >= readings.size();
-  kilograms = readings[settled ? readings.size() - 1 : next++];
-  if (kilograms > scale::kCapacityKilograms) return Status::Overload;
-  if (kilograms <= 0) return Status::Empty;
+  *kilograms = readings[settled ? readings.size() - 1 : next++];
+  if (*kilograms > scale::kCapacityKilograms) return Status::Overload;
+  if (*kilograms <= 0) return Status::Empty;
   return settled ? Status::Ok : Status::Unstable;
 }
 

@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace zep::simulated::scale {
 
@@ -23,9 +22,10 @@ enum Status : std::int32_t {
 
 inline constexpr double kCapacityKilograms = 15.0;
 
-using StartBalanca = Status(const std::string& port);
-// The platter's next reading into `kilograms`, also when it is not Ok.
-using BuscaPeso = Status(double& kilograms);
+// C signatures, so that a host in any language calls them.
+using StartBalanca = Status(const char* port);
+// The platter's next reading into `*kilograms`, also when it is not Ok.
+using BuscaPeso = Status(double* kilograms);
 using StopBalanca = Status();
 
 }  // namespace zep::simulated::scale

@@ -4,7 +4,7 @@
 // handler, and handles a package that will not load.
 //
 //   mcs Example.cs <prefix>/share/zep00001/dotnet/Zep00001.cs
-//   LD_LIBRARY_PATH=<prefix>/lib ZEP_PACKAGE_PATH=<packages> mono Example.exe
+//   LD_LIBRARY_PATH=<prefix>/lib/<triplet> ZEP_PACKAGE_PATH=<packages> mono Example.exe
 //
 // The packages are the module's test packages, whose entries take nothing
 // and answer with their own name; this till has no cheque printer.

@@ -30,7 +30,7 @@ int main() {
     return 1;
   }
   double kilograms = 0;
-  const bool weighed = start("0.412") == scale::Ok && weigh(kilograms) == scale::Ok;
+  const bool weighed = start("0.412") == scale::Ok && weigh(&kilograms) == scale::Ok;
   FinalizaFuncoes_Balanca(model);
   if (!weighed) {
     std::cerr << "the scale gave no stable weight\n";

@@ -4,8 +4,8 @@
   operator message in its own handler, and handles a package that will not
   load.
 
-    fpc -Fu<prefix>/share/zep00001/pascal -Fl<prefix>/lib example.lpr
-    LD_LIBRARY_PATH=<prefix>/lib ZEP_PACKAGE_PATH=<packages> ./example
+    fpc -Fu<prefix>/share/zep00001/pascal -Fl<prefix>/lib/<triplet> -FU<units folder> example.lpr
+    LD_LIBRARY_PATH=<prefix>/lib/<triplet> ZEP_PACKAGE_PATH=<packages> ./example
 
   The packages are the module's test packages, whose entries take nothing
   and answer with their own name; this till has no cheque printer. }

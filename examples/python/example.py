@@ -2,7 +2,7 @@
 calls an entry through its slot, builds a parameter block, and shows why a
 package would not load.
 
-    PYTHONPATH=<prefix>/share/zep00001/python ZEP_C_LIBRARY=<prefix>/lib/libzep00001_c.so \\
+    PYTHONPATH=<prefix>/share/zep00001/python LD_LIBRARY_PATH=<prefix>/lib/<triplet> \\
         ZEP_PACKAGE_PATH=/path/to/packages python3 example.py
 """
 

@@ -3,14 +3,34 @@ packages, calls entries through their slots, builds each of the six blocks,
 and turns failures into exceptions carrying the last error.
 
 Needs ZEP_C_LIBRARY (libzep00001_c) and ZEP_PACKAGE_PATH (the directory of
-the answering packages); CTest sets both.
+the answering packages); CTest sets both, and for the sale ZEP_HOST
+(zep-host) and ZEP_SIMULATED_DIR (the simulated devices).
 """
 
 import ctypes
 import os
+import pathlib
+import subprocess
+import sys
+import tempfile
 import unittest
 
 import zep00001
+
+HERE = pathlib.Path(__file__).resolve().parent
+TEXTS = HERE.parent.parent / "tests" / "bindings" / "texts.tsv"
+
+
+def texts():
+    """The shared table: (name, text, expected bytes or the refused character)."""
+    for line in TEXTS.read_text(encoding="utf-8").splitlines():
+        if line and not line.startswith("#"):
+            name, text, expected = line.split("\t")
+            text = text.replace("\\0", "\0")
+            if expected.startswith("refused "):
+                yield name, text, chr(int(expected.split("U+")[1], 16))
+            else:
+                yield name, text, bytes.fromhex(expected)
 
 
 class ModuleTest(unittest.TestCase):
@@ -96,6 +116,78 @@ class ModuleTest(unittest.TestCase):
             self.zep.build("VerificaSerialImp", True, None, "", "")
         with self.assertRaises(OverflowError):
             self.zep.build("ImpressaoVenda", *[""] * 10, 2**31, 0.0, 0.0)
+
+    def test_texts_cross_as_windows_1252_and_come_back_unchanged(self):
+        c = self.zep._c
+        for name, text, expected in texts():
+            with self.subTest(name):
+                if isinstance(expected, str):
+                    with self.assertRaises(zep00001.TextError) as raised:
+                        self.zep.block("VerificaSerialImp", True, text, "", "")
+                    self.assertEqual(raised.exception.parameter, "DSDIRCAD")
+                    self.assertEqual(raised.exception.character, expected)
+                    self.assertIn(f"U+{ord(expected):04X}", str(raised.exception))
+                    continue
+                with self.zep.block("VerificaSerialImp", True, text, "", "") as block:
+                    length = ctypes.c_size_t()
+                    address = c.zep_block_string(block.handle, 1, ctypes.byref(length))
+                    self.assertEqual(ctypes.string_at(address, length.value), expected)
+                    self.assertEqual(block.pairs()[1], ("DSDIRCAD", text))
+
+    def test_the_code_page_is_chosen_once_a_process(self):
+        with self.assertRaisesRegex(zep00001.ZepError, "chosen once a process"):
+            zep00001.set_code_page("utf-8")
+        zep00001.set_code_page("cp1252")  # the same again is no change
+
+    def test_a_bind_that_bound_nothing_is_visible(self):
+        self.assertEqual(self.zep.bound_package("ImpFiscal"), "")
+        self.zep.bind("ImpFiscal", "35")  # selects no package, binds nothing
+        self.assertEqual(self.zep.bound_package("ImpFiscal"), "")
+        with self.assertRaisesRegex(zep00001.NothingBound, "^ImpFiscal with model code '35' "):
+            self.zep.bind_package("ImpFiscal", "35")
+        self.assertEqual(self.zep.bind_package("ImpFiscal", "21"), "ZEP00102")
+        self.assertEqual(self.zep.bound_package("impfiscal"), "ZEP00102")
+        self.zep.unbind("ImpFiscal", "21")
+
+    def test_a_load_failure_keeps_each_cause_with_its_continuation_lines(self):
+        with self.assertRaises(zep00001.LoadError) as raised:
+            self.zep.bind("Balanca", "1")
+        self.assertEqual(raised.exception.failure, "Erro na carga do pacote: X")
+        self.assertEqual(raised.exception.causes[0].split("\n")[:2], [
+            'cannot load package "X": libX.so is in none of the package directories',
+            f"  {self.packages}/libX.so: no such file"])
+
+    def test_a_missing_library_says_where_it_looked(self):
+        environment = dict(os.environ, ZEP_C_LIBRARY="/nowhere/libzep00001_c.so.1")
+        run = subprocess.run([sys.executable, "-c", "import zep00001; zep00001.Module()"],
+                             env=environment, capture_output=True, text=True)
+        self.assertIn("FileNotFoundError: cannot load the C interface", run.stderr)
+        self.assertIn("/nowhere/libzep00001_c.so.1:", run.stderr)
+        self.assertIn("ZEP_C_LIBRARY", run.stderr)
+
+    def test_the_sale_prints_the_demos_receipt(self):
+        if not os.environ.get("ZEP_HOST"):
+            self.skipTest("no zep-host to compare with")
+        # With the runtime files alone: the C interface found by its library
+        # name on the library path, without ZEP_C_LIBRARY or the development link.
+        with tempfile.TemporaryDirectory() as runtime:
+            library = pathlib.Path(os.environ["ZEP_C_LIBRARY"]).resolve()
+            os.symlink(library, pathlib.Path(runtime, zep00001.LIBRARY_NAME))
+            environment = dict(os.environ, ZEP_PACKAGE_PATH=os.environ["ZEP_SIMULATED_DIR"],
+                               LD_LIBRARY_PATH=runtime)
+            del environment["ZEP_C_LIBRARY"]
+            sale = subprocess.run([sys.executable, str(HERE / "sale.py")], env=environment,
+                                  capture_output=True, text=True, check=True).stdout
+        demo = subprocess.run([os.environ["ZEP_HOST"], "demo"], capture_output=True, text=True,
+                              check=True).stdout
+        self.assertEqual(receipt(sale), receipt(demo))
+
+
+def receipt(output):
+    """The receipt's lines, from "receipt, coupon" to its closing rule."""
+    lines = output.splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith("  receipt, coupon"))
+    return lines[start:lines.index(lines[start + 1], start + 2) + 1]
 
 
 if __name__ == "__main__":

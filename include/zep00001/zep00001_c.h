@@ -82,6 +82,15 @@ ZEP_C_API int ZEP_CALL zep_bind(const char* set, const char* model);
    clear by then. */
 ZEP_C_API int ZEP_CALL zep_unbind(const char* set, const char* model);
 
+/* Whether the set is bound, and to which package: the package's name when
+   at least one of its slots holds an entry, "" when none does (never bound,
+   unbound, a model code that selects no package, the cheque printer's use
+   flag 0 or its failed load). The name is the one the latest zep_bind of
+   the set loaded; "?" for a selecting set bound through the module's own
+   exports rather than through zep_bind. `set` as zep_bind's; the text
+   result as zep_select's. zep_bind's own results are unchanged by it. */
+ZEP_C_API int ZEP_CALL zep_bound(const char* set, char* out, size_t* size);
+
 /* The current value of the slot of that exact name (letter case included;
    entry "ImprimeMesasAbertas" fills the slot "imprimeMesasAbertas"): the
    driver entry's address, or NULL while the set is unbound or its package
@@ -111,7 +120,14 @@ ZEP_C_API int ZEP_CALL zep_last_error(char* out, size_t* size);
 
 /* A parameter block: the [key, value] pairs of one fiscal operation, in
    its fixed order. Owned by the host, which releases it with
-   zep_block_free. */
+   zep_block_free.
+
+   A driver's entry written in C that takes a parameter block takes it as
+   `const zep_block*`, so that a host in any language can hand it the block
+   it built here. The driver reads it with the readers below (linking
+   libzep00001_c, which the host has loaded already), finds a pair by its
+   key rather than by its place, and neither frees it nor keeps it: the
+   host frees it once the entry has returned. */
 typedef struct zep_block zep_block;
 
 enum { ZEP_TAG_STRING, ZEP_TAG_INTEGER, ZEP_TAG_DOUBLE, ZEP_TAG_BOOLEAN };

@@ -3,6 +3,7 @@
 #include "binding/protocol.hpp"
 
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 #include "platform/platform.hpp"
@@ -16,6 +17,16 @@ using sets::Failure;
 using sets::Gate;
 using sets::Slot;
 using sets::Unbind;
+
+// The set's lock, held by its bind and unbind throughout: an unbind in one
+// thread must not unload the package that a bind in another is looking up
+// entries in. Recursive, since a bind may reach a host's message handler that
+// binds or unbinds the same set again. The rows are constants, so the locks
+// stand beside them, one a row.
+std::recursive_mutex& busy(const SlotSet& set) {
+  static std::recursive_mutex locks[sets::kCount];
+  return locks[static_cast<std::size_t>(&set - sets::all().data())];
+}
 
 void clear(const SlotSet& set) noexcept {
   for (const Slot& slot : set.slots) *slot.address = nullptr;
@@ -68,6 +79,7 @@ std::string failureMessage(const std::string& package) {
 
 bool bind(const SlotSet& set, const Model& model) {
   if (set.departures.gate == Gate::PositiveUseFlag && model.code <= 0) return true;
+  std::lock_guard<std::recursive_mutex> serialized(busy(set));
   std::string package;
   if (set.departures.failure == Failure::TellOperator) {
     // Only the runtime's general exception is reported to the operator;
@@ -94,6 +106,7 @@ bool bind(const SlotSet& set, const Model& model) {
 }
 
 bool unbind(const SlotSet& set, const Model& model) {
+  std::lock_guard<std::recursive_mutex> serialized(busy(set));
   std::string package;
   switch (set.departures.unbind) {
     case Unbind::ClearThenSelect:

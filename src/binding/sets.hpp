@@ -81,6 +81,12 @@ struct SlotSet {
 // Every set, in the host's order.
 std::span<const SlotSet> all();
 
+// How many sets there are: one a row.
+inline constexpr std::size_t kCount = 0
+#define ZEP_SET(set, bindArgument, unbindArgument) +1
+#include "zep00001/entries/sets.def"
+    ;
+
 // Each set's row by its name: sets::ImpFiscal.
 #define ZEP_SET(set, bindArgument, unbindArgument) extern const SlotSet& set;
 #include "zep00001/entries/sets.def"

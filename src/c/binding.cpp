@@ -1,10 +1,12 @@
 // zep_bind, zep_unbind, zep_select and zep_slot: the module's operations
 // found by set or slot name in the catalogue, each set's argument read from
 // text as its kind wants it.
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalog/catalog.hpp"
 #include "interface.hpp"
@@ -56,14 +58,42 @@ const SlotSet& setNamed(const char* name) {
   throw ArgumentError(message);
 }
 
+// The package each set's latest bind through this interface loaded, by the
+// set's place in the catalogue, for zep_bound: the slots alone cannot say
+// which of a selecting set's packages filled them.
+struct BoundPackages {
+  std::mutex lock;
+  std::vector<std::string> names = std::vector<std::string>(catalog::sets().size());
+};
+
+BoundPackages& boundPackages() {
+  static BoundPackages packages;
+  return packages;
+}
+
+std::size_t indexOf(const SlotSet& set) {
+  return static_cast<std::size_t>(&set - catalog::sets().data());
+}
+
+void remember(const SlotSet& set, std::string package) {
+  BoundPackages& packages = boundPackages();
+  const std::lock_guard<std::mutex> hold(packages.lock);
+  packages.names[indexOf(set)] = std::move(package);
+}
+
 // The set's bind or unbind. The module's operations report failure by
 // raising; a false result would be a failure that says nothing, so it is not
 // taken as success.
 int perform(const char* set, const char* model, Operation<bool> SlotSet::*which) {
   return guardedCode([&] {
-    const Operation<bool>& operation = setNamed(set).*which;
-    if (!operation(modelFor(operation, model)))
-      throw std::runtime_error(std::string(operation.name) + " returned false");
+    const SlotSet& named = setNamed(set);
+    const Operation<bool>& operation = named.*which;
+    const Model read = modelFor(operation, model);
+    const bool binding = which == &SlotSet::bind;
+    // An unbind clears the slots even when it fails.
+    if (!binding) remember(named, "");
+    if (!operation(read)) throw std::runtime_error(std::string(operation.name) + " returned false");
+    if (binding) remember(named, named.package(read));
   });
 }
 
@@ -89,6 +119,23 @@ int ZEP_CALL zep_select(const char* set, const char* model, char* out, size_t* s
       throw ArgumentError(std::string(named.name) + " has no selection: its package name is fixed");
     }
     writeText(named.select(modelFor(named.select, model)), out, size);
+  });
+}
+
+int ZEP_CALL zep_bound(const char* set, char* out, size_t* size) {
+  using namespace zep::c;
+  return guardedCode([&] {
+    required(size, "size");
+    const zep::catalog::SlotSet& named = setNamed(set);
+    std::string package;
+    if (named.boundSlots() != 0) {
+      const std::lock_guard<std::mutex> hold(boundPackages().lock);
+      package = boundPackages().names[indexOf(named)];
+      // Bound through the module's own exports, not through this interface.
+      if (package.empty()) package = named.fixedPackage;
+      if (package.empty()) package = "?";
+    }
+    writeText(package, out, size);
   });
 }
 

@@ -85,7 +85,11 @@ std::vector<NearMiss> nearMisses(std::string_view entry, const std::vector<std::
 }
 
 void inspectPackage(CheckReport& report) {
-  report.file = platform::loadedLibraryPath(platform::packageFileName(report.package));
+  const void* bound = nullptr;
+  for (const EntryFinding& finding : report.entries) {
+    if (finding.bound && bound == nullptr) bound = *finding.slot->address;
+  }
+  report.file = platform::loadedLibraryPath(platform::packageFileName(report.package), bound);
   // The cheque printer's bind returns after a failed load too; then no file is loaded.
   if (report.file.empty() && report.boundEntries() == 0) return;
   if (report.file.empty()) {
@@ -167,12 +171,11 @@ void inspectTrust(CheckReport& report) {
   const std::string sharedPackageDirectory =
       platform::directoryOf(reinterpret_cast<const void*>(&LoadBPL_FOS));
   std::string tried;
-  const std::optional<shared_package::FoundPackage> found = shared_package::findPackage(
+  std::optional<shared_package::FoundPackage> found = shared_package::findPackage(
       platform::environment("ZEP_PACKAGE_PATH"), sharedPackageDirectory, report.package, tried);
   if (!found) return;
-  const std::optional<platform::FileStatus> inDirectory = platform::fileStatus(found->directory);
-  for (shared_package::TrustFinding& finding : shared_package::trustFindings(
-           found->file, found->status, found->directory, inDirectory, platform::effectiveUser())) {
+  for (shared_package::TrustFinding& finding :
+       shared_package::trustFindings(*found, platform::effectiveUser())) {
     report.warnings.push_back({finding.kind,
                                {std::move(finding.subject)},
                                std::move(finding.problem),

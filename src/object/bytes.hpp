@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zep::inspect::bytes {
@@ -68,6 +70,20 @@ class Region {
     return static_cast<std::uint32_t>(number(offset, 4));
   }
   std::uint64_t u64(std::uint64_t offset) const { return number(offset, 8); }
+
+  // The NUL-terminated text at `offset`, in place, which must end inside
+  // this region; no more than `limit` bytes of it are scanned, and a view
+  // of `limit` bytes says that it goes on.
+  std::string_view view(std::uint64_t offset, std::uint64_t limit) const {
+    if (offset >= data_.size()) throw Malformed{"a name lies outside " + std::string(name_)};
+    const std::uint64_t rest = data_.size() - offset;
+    const auto* start = reinterpret_cast<const char*>(data_.data()) + offset;
+    const auto scanned = static_cast<std::size_t>(std::min(rest, limit));
+    const void* end = std::memchr(start, 0, scanned);
+    if (end != nullptr) return std::string_view(start, static_cast<const char*>(end) - start);
+    if (scanned == rest) throw Malformed{"a name runs past the end of " + std::string(name_)};
+    return std::string_view(start, scanned);
+  }
 
   // The NUL-terminated text at `offset`, which must end inside this region.
   std::string text(std::uint64_t offset) const {

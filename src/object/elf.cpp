@@ -29,15 +29,26 @@ enum : std::uint64_t {
   kDynRelaEnt = 9,
   kDynStrSize = 10,
   kDynSymEnt = 11,
+  kDynInit = 12,
+  kDynFini = 13,
+  kDynRPath = 15,
   kDynSymbolic = 16,
   kDynRel = 17,
   kDynRelSize = 18,
   kDynRelEnt = 19,
   kDynPltRel = 20,
   kDynJmpRel = 23,
+  kDynInitArray = 25,
+  kDynFiniArray = 26,
+  kDynInitArraySize = 27,
+  kDynFiniArraySize = 28,
+  kDynRunPath = 29,
   kDynFlags = 30,
   kDynGnuHash = 0x6ffffef5,
+  kDynVersionSymbols = 0x6ffffff0,
   kDynFlags1 = 0x6ffffffb,
+  kDynVersionDefinitions = 0x6ffffffc,
+  kDynVersionNeeds = 0x6ffffffe,
 };
 constexpr std::uint64_t kFlagSymbolic = 0x2;
 constexpr std::uint64_t kFlag1NoDelete = 0x8;
@@ -59,11 +70,11 @@ constexpr Layout kElf32{4, 52, 28, 42, 44, 32, 0, 4, 8, 16, 8, 16, 0, 12, 13, 14
 constexpr Layout kElf64{8, 64, 32, 54, 56, 56, 0, 8, 16, 32, 16, 24, 0, 4, 5, 6, 16, 24, 32};
 
 struct Segment {
-  std::uint64_t address, offset, fileSize;
+  std::uint64_t address, offset, fileSize, memorySize;
 };
 
 struct Symbol {
-  std::string name;
+  std::uint32_t name;
   unsigned bind, type, visibility;
   bool defined;
 };
@@ -94,7 +105,8 @@ class ElfReader {
           headers.sub(std::uint64_t{i} * phEntrySize, layout_.segmentSize, "a program header");
       std::uint32_t segmentType = segment.u32(layout_.segType);
       Segment s{word(segment, layout_.segAddress), word(segment, layout_.segOffset),
-                word(segment, layout_.segFileSize)};
+                word(segment, layout_.segFileSize),
+                word(segment, layout_.segFileSize + layout_.word)};
       if (segmentType == kSegmentLoad) {
         std::uint64_t end = bytes::add(s.offset, s.fileSize, "a loadable segment");
         image_.sizeNeeded = std::max(image_.sizeNeeded, end);
@@ -106,13 +118,65 @@ class ElfReader {
     if (depth_ == ImageDepth::Headers) return;
     if (image_.sizeNeeded > file_.size())
       throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
-    if (dynamicAt)
-      readDynamic(file_.sub(dynamicAt->offset, dynamicAt->fileSize, "the dynamic section"));
+    if (!dynamicAt) return;
+    // The loader reads the dynamic section where its segment is mapped.
+    if (!mapped(dynamicAt->address, dynamicAt->fileSize, true))
+      throw Malformed{"the dynamic section lies outside the file's loadable segments"};
+    readDynamic(file_.sub(dynamicAt->offset, dynamicAt->fileSize, "the dynamic section"));
   }
 
  private:
   std::uint64_t word(const Region& region, std::uint64_t offset) const {
     return region.number(offset, layout_.word);
+  }
+
+  // Whether [address, address + size) lies in one loadable segment as
+  // mapped, or as read from the file (`fromFile`), where the loader will
+  // read or write it.
+  bool mapped(std::uint64_t address, std::uint64_t size, bool fromFile) const {
+    for (const Segment& s : segments_) {
+      const std::uint64_t extent = fromFile ? s.fileSize : s.memorySize;
+      if (address >= s.address && address - s.address <= extent &&
+          size <= extent - (address - s.address)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // The addresses in the dynamic section that the loader follows, with the
+  // size of what it reads there where the section gives one.
+  void checkLoaderAddresses(const std::optional<std::uint64_t> (&values)[32],
+                            const std::optional<std::uint64_t>& gnuHash,
+                            const std::optional<std::uint64_t> (&versions)[3]) const {
+    struct Table {
+      unsigned tag, sizeTag;
+      const char* name;
+    };
+    static constexpr Table kTables[] = {
+        {kDynHash, 0, "the symbol hash table"},
+        {kDynStrTab, kDynStrSize, "the dynamic string table"},
+        {kDynSymTab, 0, "the dynamic symbol table"},
+        {kDynRela, kDynRelaSize, "the relocations"},
+        {kDynInit, 0, "the initialization function"},
+        {kDynFini, 0, "the finalization function"},
+        {kDynRel, kDynRelSize, "the relocations"},
+        {kDynJmpRel, kDynPltRelSize, "the PLT relocations"},
+        {kDynInitArray, kDynInitArraySize, "the initialization functions"},
+        {kDynFiniArray, kDynFiniArraySize, "the finalization functions"},
+    };
+    for (const Table& table : kTables) {
+      if (!values[table.tag]) continue;
+      const std::uint64_t size = table.sizeTag != 0 ? values[table.sizeTag].value_or(0) : 1;
+      if (!mapped(*values[table.tag], size, false))
+        throw Malformed{std::string(table.name) + " lies outside the file's loadable segments"};
+    }
+    if (gnuHash && !mapped(*gnuHash, 16, false))
+      throw Malformed{"the GNU hash table lies outside the file's loadable segments"};
+    for (const std::optional<std::uint64_t>& version : versions) {
+      if (version && !mapped(*version, 1, false))
+        throw Malformed{"the symbol versions lie outside the file's loadable segments"};
+    }
   }
 
   // The file's bytes at a virtual address, which a loadable segment must
@@ -130,17 +194,28 @@ class ElfReader {
     std::vector<std::uint64_t> needed;
     std::optional<std::uint64_t> values[32];
     std::optional<std::uint64_t> gnuHash;
+    std::optional<std::uint64_t> versions[3];
     std::uint64_t flags1 = 0;
+    bool ended = false;
     for (std::uint64_t at = 0; at + layout_.dynamicSize <= dynamic.size();
          at += layout_.dynamicSize) {
       std::uint64_t tag = word(dynamic, at);
       std::uint64_t value = word(dynamic, at + layout_.word);
-      if (tag == kDynNull) break;
+      if (tag == kDynNull) {
+        ended = true;
+        break;
+      }
       if (tag == kDynNeeded) needed.push_back(value);
       if (tag < 32) values[tag] = value;
       if (tag == kDynGnuHash) gnuHash = value;
+      if (tag == kDynVersionSymbols) versions[0] = value;
+      if (tag == kDynVersionDefinitions) versions[1] = value;
+      if (tag == kDynVersionNeeds) versions[2] = value;
       if (tag == kDynFlags1) flags1 = value;
     }
+    // The loader reads on to the end mark, wherever it lies.
+    if (!ended) throw Malformed{"the dynamic section has no end mark"};
+    checkLoaderAddresses(values, gnuHash, versions);
     image_.noDelete = (flags1 & kFlag1NoDelete) != 0;
     image_.symbolic =
         values[kDynSymbolic].has_value() || (values[kDynFlags].value_or(0) & kFlagSymbolic);
@@ -151,7 +226,9 @@ class ElfReader {
     }
     Region strings =
         at(*values[kDynStrTab], values[kDynStrSize].value_or(0), "the dynamic string table");
-    for (std::uint64_t name : needed) image_.needed.push_back(strings.text(name));
+    for (std::uint64_t name : needed) image_.needed.emplace_back(nameAt(strings, name));
+    if (values[kDynRunPath]) image_.runPath = nameAt(strings, *values[kDynRunPath]);
+    if (values[kDynRPath]) image_.rPath = nameAt(strings, *values[kDynRPath]);
     if (!values[kDynSymTab]) return;
 
     std::uint64_t symbolSize = values[kDynSymEnt].value_or(layout_.symbolSize);
@@ -165,33 +242,31 @@ class ElfReader {
     auto symbol = [&](std::uint64_t index) {
       Region row = symbols.sub(index * symbolSize, layout_.symbolSize, "a dynamic symbol");
       unsigned info = row.u8(layout_.symInfo);
-      return Symbol{strings.text(row.u32(layout_.symName)), info >> 4u, info & 0xfu,
+      return Symbol{row.u32(layout_.symName), info >> 4u, info & 0xfu,
                     row.u8(layout_.symOther) & 3u, row.u16(layout_.symSection) != 0};
     };
-    for (std::uint64_t i = 1; i < count; ++i) {
-      Symbol s = symbol(i);
-      bool exported = s.defined && !s.name.empty() &&
-                      (s.bind == kBindGlobal || s.bind == kBindWeak || s.bind == kBindUnique) &&
-                      s.type != kSymSection && s.type != kSymFile &&
-                      (s.visibility == kVisibilityDefault || s.visibility == kVisibilityProtected);
-      if (exported) image_.exports.push_back(s.name);
-      if (s.defined && s.bind == kBindUnique) image_.uniqueSymbols.push_back(s.name);
-    }
 
-    // Every relocation the loader resolves by name against a function this
-    // object defines and lets others preempt: the PLT's, and the GOT's.
+    // Every relocation the loader applies must land in the object and name
+    // a symbol of its table. Those it resolves by name against a function
+    // this object defines and lets others preempt (the PLT's and the GOT's)
+    // are marked here and named once below, however many there are.
+    std::vector<bool> calledByName(depth_ == ImageDepth::Everything ? count : 0);
     auto scan = [&](std::optional<std::uint64_t> address, std::optional<std::uint64_t> size,
                     std::uint64_t entrySize) {
       if (!address || !size || *size == 0) return;
       if (entrySize < layout_.relSize) throw Malformed{"the relocations are too small"};
       Region relocations = at(*address, *size, "the relocations");
       for (std::uint64_t r = 0; r + entrySize <= relocations.size(); r += entrySize) {
+        if (!mapped(word(relocations, r), layout_.word, false))
+          throw Malformed{"a relocation lies outside the file's loadable segments"};
         std::uint64_t index = word(relocations, r + layout_.word) >> layout_.symbolShift;
-        if (index == 0 || index >= count) continue;
+        if (index == 0 || count == 0) continue;
+        if (index >= count) throw Malformed{"a relocation names a symbol past the symbol table"};
+        if (calledByName.empty()) continue;
         Symbol s = symbol(index);
         if (s.defined && (s.type == kSymFunction || s.type == kSymIndirectFunction) &&
             (s.bind == kBindGlobal || s.bind == kBindWeak) && s.visibility == kVisibilityDefault) {
-          image_.selfCallsByName.push_back(s.name);
+          calledByName[index] = true;
         }
       }
     };
@@ -199,7 +274,33 @@ class ElfReader {
     scan(values[kDynJmpRel], values[kDynPltRelSize], pltRela ? layout_.relaSize : layout_.relSize);
     scan(values[kDynRela], values[kDynRelaSize], values[kDynRelaEnt].value_or(layout_.relaSize));
     scan(values[kDynRel], values[kDynRelSize], values[kDynRelEnt].value_or(layout_.relSize));
-    if (image_.symbolic) image_.selfCallsByName.clear();
+    if (depth_ != ImageDepth::Everything) return;
+
+    for (std::uint64_t i = 1; i < count; ++i) {
+      Symbol s = symbol(i);
+      bool exported = s.defined &&
+                      (s.bind == kBindGlobal || s.bind == kBindWeak || s.bind == kBindUnique) &&
+                      s.type != kSymSection && s.type != kSymFile &&
+                      (s.visibility == kVisibilityDefault || s.visibility == kVisibilityProtected);
+      const bool unique = s.defined && s.bind == kBindUnique;
+      const bool selfCall = calledByName[i] && !image_.symbolic;
+      if (!exported && !unique && !selfCall) continue;
+      const std::string_view name = nameAt(strings, s.name);
+      if (exported && !name.empty()) image_.exports.emplace_back(name);
+      if (unique) image_.uniqueSymbols.emplace_back(name);
+      if (selfCall) image_.selfCallsByName.emplace_back(name);
+    }
+  }
+
+  // A name of the string table, read in place. What names may make the
+  // reader scan is held to what a file of this size could need, so a file
+  // whose symbols all share one long name is refused, not read over again.
+  std::string_view nameAt(const Region& strings, std::uint64_t offset) {
+    const std::string_view name = strings.view(offset, nameBudget_ + 1);
+    if (name.size() >= nameBudget_)
+      throw Malformed{"its symbol names add up to more than the file holds"};
+    nameBudget_ -= name.size() + 1;
+    return name;
   }
 
   // The SysV hash table's chain count is the number of symbols.
@@ -231,6 +332,7 @@ class ElfReader {
   ImageDepth depth_;
   Image& image_;
   std::vector<Segment> segments_;
+  std::uint64_t nameBudget_ = file_.size() + 64 * 1024;
 };
 
 }  // namespace

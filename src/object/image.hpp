@@ -41,6 +41,10 @@ struct Image {
   // The libraries it needs by name, in the file's order: DT_NEEDED, or the
   // DLLs of the PE import directory.
   std::vector<std::string> needed;
+  // ELF only: where the loader looks for those first, as the file says
+  // (DT_RUNPATH, DT_RPATH), $ORIGIN and all.
+  std::string runPath;
+  std::string rPath;
   // ELF only. Its GNU-unique symbols (STB_GNU_UNIQUE), sorted: glibc keeps
   // a library that has any mapped for the life of the process.
   std::vector<std::string> uniqueSymbols;
@@ -63,11 +67,15 @@ struct Image {
   std::string defect;
 };
 
-// How far a reader goes: the whole image, or the headers alone (the target,
-// the kind and sizeNeeded), which is all a check before every load needs.
-// Headers may be read from the file's first bytes only: sizeNeeded is then
-// not held against the bytes given, which the caller compares with the file.
-enum class ImageDepth { Everything, Headers };
+// How far a reader goes: the whole image; what the loader will follow
+// (Loader: the headers, the dynamic section and every address in it that the
+// loader reads or writes, checked against the file, the libraries needed and
+// where they are looked for, but no symbol's name); or the headers alone
+// (the target, the kind and sizeNeeded). Headers may be read from the file's
+// first bytes only: sizeNeeded is then not held against the bytes given,
+// which the caller compares with the file. Every depth is linear in the
+// file and allocates no more than a bounded multiple of it.
+enum class ImageDepth { Everything, Loader, Headers };
 
 // The image the bytes hold; target.format None when they hold neither an
 // ELF object nor a PE image.

@@ -1,6 +1,9 @@
 // The PE reader: the headers, export directory and import directory of a
 // Windows image, read from the file (where every RVA must first be mapped
 // through the section table to a file offset).
+#include <algorithm>
+#include <vector>
+
 #include "object/bytes.hpp"
 #include "object/image.hpp"
 
@@ -51,6 +54,16 @@ class PeReader {
       image_.sizeNeeded = std::max(image_.sizeNeeded, end);
     }
     if (depth_ == ImageDepth::Headers) return;
+    // Sorted once, so that each RVA is found in a number of steps that does
+    // not grow with a hostile file's thousands of sections.
+    bySection_.reserve(sectionCount);
+    for (std::uint16_t i = 0; i < sectionCount; ++i) {
+      const std::uint64_t at = i * std::uint64_t{kSectionSize};
+      bySection_.push_back(
+          {sections_.u32(at + 12), sections_.u32(at + 16), sections_.u32(at + 20)});
+    }
+    std::sort(bySection_.begin(), bySection_.end(),
+              [](const Section& a, const Section& b) { return a.address < b.address; });
     if (image_.sizeNeeded > file_.size())
       throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
     std::uint32_t directoryCount = optional.u32(magic == kMagic32 ? 92 : 108);
@@ -66,12 +79,14 @@ class PeReader {
   // The file's bytes at an RVA, up to the end of the section that holds it
   // (or of the headers).
   Region at(std::uint64_t rva, const char* name) const {
-    for (std::uint64_t at = 0; at < sections_.size(); at += kSectionSize) {
-      std::uint32_t address = sections_.u32(at + 12);
-      std::uint32_t rawSize = sections_.u32(at + 16);
-      if (rva < address || rva - address >= rawSize) continue;
-      std::uint64_t into = rva - address;
-      return file_.sub(sections_.u32(at + 20) + into, rawSize - into, name);
+    auto after = std::upper_bound(bySection_.begin(), bySection_.end(), rva,
+                                  [](std::uint64_t r, const Section& s) { return r < s.address; });
+    if (after != bySection_.begin()) {
+      const Section& s = *(after - 1);
+      if (rva - s.address < s.rawSize) {
+        std::uint64_t into = rva - s.address;
+        return file_.sub(std::uint64_t{s.rawOffset} + into, s.rawSize - into, name);
+      }
     }
     if (rva < headersSize_) return file_.sub(rva, headersSize_ - rva, name);
     throw Malformed{std::string(name) + " lies outside the file's sections"};
@@ -83,7 +98,7 @@ class PeReader {
     Region names = at(directory.u32(32), "the export name table")
                        .sub(0, std::uint64_t{nameCount} * 4, "the export name table");
     for (std::uint32_t i = 0; i < nameCount; ++i) {
-      image_.exports.push_back(at(names.u32(i * 4ull), "an export name").text(0));
+      image_.exports.emplace_back(nameAt(names.u32(i * 4ull), "an export name"));
     }
   }
 
@@ -94,14 +109,29 @@ class PeReader {
       std::uint32_t name = descriptors.u32(d + 12);
       std::uint32_t thunks = descriptors.u32(d + 16);
       if (lookup == 0 && name == 0 && thunks == 0) return;
-      image_.needed.push_back(at(name, "an imported library's name").text(0));
+      image_.needed.emplace_back(nameAt(name, "an imported library's name"));
     }
+  }
+
+  // A name in place. What names may make the reader scan is held to what a
+  // file of this size could need, so a file whose exports all share one long
+  // name is refused, not read over again.
+  std::string_view nameAt(std::uint64_t rva, const char* what) {
+    const std::string_view name = at(rva, what).view(0, nameBudget_ + 1);
+    if (name.size() >= nameBudget_) throw Malformed{"its names add up to more than the file holds"};
+    nameBudget_ -= name.size() + 1;
+    return name;
   }
 
   Region file_;
   ImageDepth depth_;
   Image& image_;
+  std::uint64_t nameBudget_ = file_.size() + 64 * 1024;
   Region sections_{{}, false, "the section table"};
+  struct Section {
+    std::uint32_t address, rawSize, rawOffset;
+  };
+  std::vector<Section> bySection_;
   std::uint32_t headersSize_ = 0;
 };
 

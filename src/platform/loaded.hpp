@@ -8,8 +8,10 @@
 namespace zep::platform {
 
 // The path of the loaded library whose file is named `fileName`
-// ("libZEP00101.so", "ZEP00101.bpl"), or "" when none is loaded.
-std::string loadedLibraryPath(const std::string& fileName);
+// ("libZEP00101.so", "ZEP00101.bpl"), or "" when none is loaded. Given
+// `inside`, an address in the library meant (a bound entry), that one: the
+// first of that name may be another, still mapped.
+std::string loadedLibraryPath(const std::string& fileName, const void* inside = nullptr);
 
 // Whether the library at `path` is mapped in this process; never loads it.
 bool isLoaded(const std::string& path);

@@ -1,7 +1,9 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
@@ -20,14 +22,27 @@ int matchFileName(dl_phdr_info* info, std::size_t, void* data) {
   const char* name = slash != nullptr ? slash + 1 : info->dlpi_name;
   if (*search->fileName != name) return 0;
   search->path = info->dlpi_name;
+  // Packages are loaded under a name beneath their directory's descriptor,
+  // which means nothing to the reader: the real path is given.
+  if (search->path.starts_with("/proc/self/fd/")) {
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(info->dlpi_name, nullptr),
+                                                     &std::free);
+    if (real) search->path = real.get();
+  }
   return 1;
 }
 
 }  // namespace
 
-std::string loadedLibraryPath(const std::string& fileName) {
+std::string loadedLibraryPath(const std::string& fileName, const void* inside) {
   Search search{&fileName, {}};
-  dl_iterate_phdr(matchFileName, &search);
+  Dl_info info{};
+  if (inside != nullptr && dladdr(inside, &info) != 0 && info.dli_fname != nullptr) {
+    dl_phdr_info holder{};
+    holder.dlpi_name = info.dli_fname;
+    matchFileName(&holder, sizeof holder, &search);
+  }
+  if (search.path.empty()) dl_iterate_phdr(matchFileName, &search);
   return search.path;
 }
 

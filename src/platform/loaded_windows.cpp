@@ -8,8 +8,9 @@
 
 namespace zep::platform {
 
-// GetModuleHandle takes a base name or a path and never adds a reference.
-std::string loadedLibraryPath(const std::string& fileName) {
+// GetModuleHandle takes a base name or a path and never adds a reference;
+// a module of one base name is loaded once.
+std::string loadedLibraryPath(const std::string& fileName, const void*) {
   HMODULE module = fileName.empty() ? nullptr : GetModuleHandleW(windows::widen(fileName).c_str());
   return module == nullptr ? std::string() : windows::narrow(windows::moduleFileName(module));
 }

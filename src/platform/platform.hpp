@@ -102,6 +102,92 @@ struct FileStatus {
 // there is nothing there that this process can reach.
 std::optional<FileStatus> fileStatus(const std::string& path);
 
+// The path of what an open descriptor names, links resolved; "" when unknown.
+std::string descriptorPath(int descriptor);
+void closeDescriptor(int descriptor) noexcept;
+
+// An open file descriptor (-1 for none), closed with its holder.
+class Descriptor {
+ public:
+  Descriptor() = default;
+  Descriptor(Descriptor&& other) noexcept : descriptor_(other.release()) {}
+  Descriptor& operator=(Descriptor&& other) noexcept { return *this = other.release(); }
+  Descriptor& operator=(int descriptor) noexcept {
+    if (descriptor != descriptor_) closeDescriptor(descriptor_);
+    descriptor_ = descriptor;
+    return *this;
+  }
+  ~Descriptor() { closeDescriptor(descriptor_); }
+  operator int() const noexcept { return descriptor_; }
+  int release() noexcept {
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    return descriptor;
+  }
+
+ private:
+  int descriptor_ = -1;
+};
+
+// A package file opened for its load, with the directory that holds the real
+// file (links resolved) held open, so that what is checked is what the
+// loader maps: that directory cannot be swapped for another under its
+// descriptor, and the loader is given the file's name beneath it.
+struct PackageFile {
+  // Why a name leads to no file that could be loaded.
+  enum class Problem {
+    None,
+    NoFile,
+    NoDirectory,
+    NotADirectory,
+    DirectoryUnsearchable,
+    IsDirectory,
+    IsFifo,
+    IsDevice,
+    IsSocket,
+    Unreadable,
+    NameTooLong,
+    DanglingLink,
+    Moved
+  };
+  Problem problem = Problem::None;
+  // The system's own words, where they add to the problem.
+  std::string detail;
+  // The open file's status, and that of the directory holding the real file.
+  FileStatus status;
+  FileStatus directoryStatus;
+  // Reached through a link elsewhere: the directory the link stands in,
+  // and the real file's path. Empty `realFile` when there is no link.
+  std::optional<FileStatus> linkDirectoryStatus;
+  std::string realFile;
+  // The name under which the loader maps this very file, unique to it
+  // while `directory` stays open ("/proc/self/fd/<directory>/<name>").
+  std::string loaderName;
+  // The open file and directory; -1 where the platform holds none.
+  Descriptor file;
+  Descriptor directory;
+  Descriptor linkDirectory;
+
+  // Gives up the directory's descriptor to a caller that keeps it open
+  // while the library is loaded under loaderName.
+  int releaseDirectory() noexcept { return directory.release(); }
+};
+
+// Opens `name` in `directory`: the directory by descriptor, the name within
+// it without following a link; a link is followed to the real file, whose
+// own directory is then opened and checked to hold it.
+PackageFile openPackageFile(std::string_view directory, const std::string& name);
+
+// The first `limit` bytes and the size of an opened package file.
+bool readFileHead(const PackageFile& file, std::size_t limit, std::vector<std::uint8_t>& head,
+                  std::uint64_t& size);
+
+// Releases one load of `library`. Gives 0 when the library is gone from the
+// process since, else a key to ask stillMapped about later: the names it
+// was loaded under must not name another file while it stays.
+std::uintptr_t closeLibraryAndTellIfGone(Library library) noexcept;
+bool stillMapped(std::uintptr_t key) noexcept;
+
 // The user whose rights this process uses for files.
 std::uint32_t effectiveUser();
 

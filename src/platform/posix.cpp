@@ -1,6 +1,7 @@
 // The platform seam on Linux (glibc).
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <link.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -8,9 +9,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "platform/platform.hpp"
 
@@ -30,6 +33,30 @@ Library openLibrary(const std::string& path, std::string& reason) {
 
 void closeLibrary(Library library) noexcept {
   if (library != nullptr) dlclose(library);
+}
+
+std::uintptr_t closeLibraryAndTellIfGone(Library library) noexcept {
+  link_map* map = nullptr;
+  if (library == nullptr || dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr) {
+    closeLibrary(library);
+    return 0;
+  }
+  const auto key = reinterpret_cast<std::uintptr_t>(map->l_ld);
+  dlclose(library);
+  return stillMapped(key) ? key : 0;
+}
+
+// A mapping of another object at that address is taken for the same one
+// still there, which only keeps a name reserved longer.
+bool stillMapped(std::uintptr_t key) noexcept {
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 35)
+  // The loader's index answers without taking its lock.
+  dl_find_object object{};
+  return _dl_find_object(reinterpret_cast<void*>(key), &object) == 0;
+#else
+  Dl_info info{};
+  return dladdr(reinterpret_cast<void*>(key), &info) != 0;
+#endif
 }
 
 namespace {
@@ -125,9 +152,9 @@ bool isRegularFile(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-std::optional<FileStatus> fileStatus(const std::string& path) {
-  struct stat found {};
-  if (stat(path.c_str(), &found) != 0) return std::nullopt;
+namespace {
+
+FileStatus statusOf(const struct stat& found) {
   FileStatus status;
   status.kind = S_ISREG(found.st_mode)   ? FileStatus::Kind::Regular
                 : S_ISDIR(found.st_mode) ? FileStatus::Kind::Directory
@@ -144,6 +171,147 @@ std::optional<FileStatus> fileStatus(const std::string& path) {
   return status;
 }
 
+PackageFile::Problem kindProblem(mode_t mode) {
+  if (S_ISREG(mode)) return PackageFile::Problem::None;
+  if (S_ISDIR(mode)) return PackageFile::Problem::IsDirectory;
+  if (S_ISFIFO(mode)) return PackageFile::Problem::IsFifo;
+  if (S_ISSOCK(mode)) return PackageFile::Problem::IsSocket;
+  return PackageFile::Problem::IsDevice;
+}
+
+PackageFile::Problem openProblem(int error, bool directory) {
+  switch (error) {
+    case ENOENT:
+      return directory ? PackageFile::Problem::NoDirectory : PackageFile::Problem::NoFile;
+    case ENOTDIR:
+      return directory ? PackageFile::Problem::NotADirectory : PackageFile::Problem::NoFile;
+    case ENAMETOOLONG:
+      return PackageFile::Problem::NameTooLong;
+    case EACCES:
+      return directory ? PackageFile::Problem::DirectoryUnsearchable
+                       : PackageFile::Problem::Unreadable;
+    default:
+      return PackageFile::Problem::Unreadable;
+  }
+}
+
+// Opened for reading only: no FIFO waits for a writer, no terminal becomes
+// this process's, and the descriptor is no child's.
+constexpr int kOpenFile = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+constexpr int kOpenDirectory = O_RDONLY | O_CLOEXEC | O_DIRECTORY;
+
+void failed(PackageFile& opened, PackageFile::Problem problem, int error = 0) {
+  opened.problem = problem;
+  if (error != 0) opened.detail = std::strerror(error);
+}
+
+// The file behind the link `name` in `opened.linkDirectory`: opened through
+// the link, its real path read from the open file, its directory opened by
+// that path and found to hold this very file under its name.
+void followLink(PackageFile& opened, const std::string& name) {
+  opened.file = openat(opened.linkDirectory, name.c_str(), kOpenFile);
+  if (opened.file < 0) {
+    const int error = errno;
+    return failed(opened,
+                  error == ENOENT ? PackageFile::Problem::DanglingLink : openProblem(error, false),
+                  error == ENOENT ? 0 : error);
+  }
+  struct stat file {};
+  if (fstat(opened.file, &file) != 0)
+    return failed(opened, PackageFile::Problem::Unreadable, errno);
+  if (PackageFile::Problem kind = kindProblem(file.st_mode); kind != PackageFile::Problem::None)
+    return failed(opened, kind);
+  opened.realFile = descriptorPath(opened.file);
+  const std::string::size_type slash = opened.realFile.rfind('/');
+  if (slash == std::string::npos) return failed(opened, PackageFile::Problem::Moved);
+  const std::string directory = slash == 0 ? "/" : opened.realFile.substr(0, slash);
+  const std::string base = opened.realFile.substr(slash + 1);
+  opened.directory = open(directory.c_str(), kOpenDirectory);
+  struct stat there {};
+  struct stat directoryFound {};
+  if (opened.directory < 0 ||
+      fstatat(opened.directory, base.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+      there.st_dev != file.st_dev || there.st_ino != file.st_ino ||
+      fstat(opened.directory, &directoryFound) != 0) {
+    return failed(opened, PackageFile::Problem::Moved);
+  }
+  opened.status = statusOf(file);
+  opened.directoryStatus = statusOf(directoryFound);
+  opened.loaderName = "/proc/self/fd/" + std::to_string(opened.directory) + "/" + base;
+}
+
+}  // namespace
+
+PackageFile openPackageFile(std::string_view directory, const std::string& name) {
+  PackageFile opened;
+  if (directory.size() + 1 + name.size() >= PATH_MAX) {
+    failed(opened, PackageFile::Problem::NameTooLong);
+    return opened;
+  }
+  char path[PATH_MAX];
+  directory.copy(path, directory.size());
+  path[directory.size()] = '\0';
+  int held = open(path, kOpenDirectory);
+  if (held < 0) {
+    failed(opened, openProblem(errno, true), errno == EACCES ? errno : 0);
+    return opened;
+  }
+  struct stat directoryFound {};
+  if (fstat(held, &directoryFound) != 0) {
+    close(held);
+    failed(opened, PackageFile::Problem::DirectoryUnsearchable, errno);
+    return opened;
+  }
+  opened.file = openat(held, name.c_str(), kOpenFile | O_NOFOLLOW);
+  if (opened.file < 0 && errno == ELOOP) {
+    opened.linkDirectory = held;
+    opened.linkDirectoryStatus = statusOf(directoryFound);
+    followLink(opened, name);
+    return opened;
+  }
+  opened.directory = held;
+  if (opened.file < 0) {
+    failed(opened, openProblem(errno, false), errno == ENOENT ? 0 : errno);
+    return opened;
+  }
+  struct stat file {};
+  if (fstat(opened.file, &file) != 0) {
+    failed(opened, PackageFile::Problem::Unreadable, errno);
+    return opened;
+  }
+  if (PackageFile::Problem kind = kindProblem(file.st_mode); kind != PackageFile::Problem::None) {
+    failed(opened, kind);
+    return opened;
+  }
+  opened.status = statusOf(file);
+  opened.directoryStatus = statusOf(directoryFound);
+  opened.loaderName.reserve(24 + name.size());
+  opened.loaderName.append("/proc/self/fd/")
+      .append(std::to_string(held))
+      .append(1, '/')
+      .append(name);
+  return opened;
+}
+
+std::string descriptorPath(int descriptor) {
+  char link[40];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", descriptor);
+  char target[PATH_MAX];
+  const ssize_t length = readlink(link, target, sizeof target);
+  if (length <= 0 || length >= static_cast<ssize_t>(sizeof target)) return {};
+  return std::string(target, static_cast<std::size_t>(length));
+}
+
+void closeDescriptor(int descriptor) noexcept {
+  if (descriptor >= 0) close(descriptor);
+}
+
+std::optional<FileStatus> fileStatus(const std::string& path) {
+  struct stat found {};
+  if (stat(path.c_str(), &found) != 0) return std::nullopt;
+  return statusOf(found);
+}
+
 std::uint32_t effectiveUser() { return geteuid(); }
 
 Timestamp changeClock() {
@@ -154,26 +322,37 @@ Timestamp changeClock() {
 
 bool isAbsolutePath(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
+namespace {
+
+bool readHead(int file, std::size_t limit, std::vector<std::uint8_t>& head, std::uint64_t& size) {
+  struct stat status {};
+  if (fstat(file, &status) != 0) return false;
+  size = static_cast<std::uint64_t>(status.st_size);
+  head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
+  std::size_t got = 0;
+  while (got < head.size()) {
+    ssize_t part = pread(file, head.data() + got, head.size() - got, static_cast<off_t>(got));
+    if (part < 0 && errno == EINTR) continue;
+    if (part <= 0) break;
+    got += static_cast<std::size_t>(part);
+  }
+  return got == head.size();
+}
+
+}  // namespace
+
 bool readFileHead(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size) {
   int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (file < 0) return false;
-  struct stat status {};
-  bool read = fstat(file, &status) == 0;
-  if (read) {
-    size = static_cast<std::uint64_t>(status.st_size);
-    head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, limit)));
-    std::size_t got = 0;
-    while (got < head.size()) {
-      ssize_t part = pread(file, head.data() + got, head.size() - got, static_cast<off_t>(got));
-      if (part < 0 && errno == EINTR) continue;
-      if (part <= 0) break;
-      got += static_cast<std::size_t>(part);
-    }
-    read = got == head.size();
-  }
+  const bool read = readHead(file, limit, head, size);
   close(file);
   return read;
+}
+
+bool readFileHead(const PackageFile& file, std::size_t limit, std::vector<std::uint8_t>& head,
+                  std::uint64_t& size) {
+  return file.file >= 0 && readHead(file.file, limit, head, size);
 }
 
 std::optional<std::string_view> environment(const char* name, std::string&) {

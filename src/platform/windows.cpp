@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.hpp"
@@ -171,6 +172,44 @@ std::optional<FileStatus> fileStatus(const std::string& path) {
                                                              : FileStatus::Kind::Regular;
   return status;
 }
+
+// Windows keeps the path: a file that is open cannot be renamed over unless
+// its opener shares the deletion, and the loader takes the path.
+PackageFile openPackageFile(std::string_view directory, const std::string& name) {
+  PackageFile opened;
+  std::string path(directory);
+  path.append(1, kDirectorySeparator).append(name);
+  DWORD attributes = GetFileAttributesW(widen(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    opened.problem = error == ERROR_FILENAME_EXCED_RANGE ? PackageFile::Problem::NameTooLong
+                     : error == ERROR_ACCESS_DENIED      ? PackageFile::Problem::Unreadable
+                     : error == ERROR_PATH_NOT_FOUND     ? PackageFile::Problem::NoDirectory
+                                                         : PackageFile::Problem::NoFile;
+  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    opened.problem = PackageFile::Problem::IsDirectory;
+  } else {
+    opened.status.kind = FileStatus::Kind::Regular;
+    opened.loaderName = std::move(path);
+  }
+  return opened;
+}
+
+bool readFileHead(const PackageFile& file, std::size_t limit, std::vector<std::uint8_t>& head,
+                  std::uint64_t& size) {
+  return readFileHead(file.loaderName, limit, head, size);
+}
+
+std::string descriptorPath(int) { return {}; }
+
+void closeDescriptor(int) noexcept {}
+
+std::uintptr_t closeLibraryAndTellIfGone(Library library) noexcept {
+  closeLibrary(library);
+  return 0;
+}
+
+bool stillMapped(std::uintptr_t) noexcept { return false; }
 
 std::uint32_t effectiveUser() { return 0; }
 

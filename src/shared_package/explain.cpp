@@ -76,10 +76,6 @@ void collectMissing(const Image& image, const std::string& path, std::vector<std
   }
 }
 
-// The headers of a library fit in its first page; the whole file is read
-// only when they lie further in, or when the loader refuses it.
-constexpr std::uint64_t kHeadBytes = 4 * 1024;
-
 // What the loader refused, explained from `bytes`, the whole file.
 std::string explainRefusal(const std::string& path, std::span<const std::uint8_t> bytes,
                            const std::string& loaderReason) {
@@ -99,30 +95,37 @@ std::string explainRefusal(const std::string& path, std::span<const std::uint8_t
 
 }  // namespace
 
-platform::Library openCheckedLibrary(const std::string& path, std::string& reason,
-                                     bool checkedBefore) {
+platform::Library openCheckedLibrary(const platform::PackageFile& file, std::string& reason,
+                                     bool checkedBefore, const DependencyCheck& dependencies) {
   std::uint64_t size = 0;
   std::vector<std::uint8_t> bytes;
-  std::string unreadable;
-  // A file that cannot be read here is left for the loader to refuse.
+  // A file that cannot be read here is left for the loader to refuse. What
+  // the loader would follow is read from the whole file, whose size is
+  // bounded, so that it refuses what the loader would fault on.
   bool whole = false;
-  if (!checkedBefore && platform::readFileHead(path, kHeadBytes, bytes, size)) {
+  if (!checkedBefore && platform::readFileHead(file, kLargestLibrary, bytes, size)) {
     whole = bytes.size() == size;
-    Image image = readImage(bytes, ImageDepth::Headers);
-    if (image.target.format != ImageFormat::None && image.sizeNeeded == 0 && !whole) {
-      whole = readFile(path, bytes, unreadable);
-      if (whole) image = readImage(bytes, ImageDepth::Headers);
-    }
+    const Image image = readImage(bytes, whole ? ImageDepth::Loader : ImageDepth::Headers);
     if (image.sizeNeeded > size) {
       reason = "is damaged: " + bytes::cutShort(image.sizeNeeded, size);
       return nullptr;
     }
+    if (image.target.format == ImageFormat::Elf && !image.defect.empty() &&
+        image.target == processTarget()) {
+      reason = "is damaged: " + image.defect;
+      return nullptr;
+    }
+    if (dependencies && !dependencies(file, image, reason)) return nullptr;
   }
-  platform::Library library = platform::openLibrary(path, reason);
+  platform::Library library = platform::openLibrary(file.loaderName, reason);
   if (library != nullptr) return library;
-  // The file is read whole only now that the loader has refused it, and
-  // not again when the check above already holds all of it.
-  reason = whole ? explainRefusal(path, bytes, reason) : explainLoadFailure(path, reason);
+  // A file checked before is read whole only now that the loader has
+  // refused it; one the check above could not hold whole is not read again.
+  if (checkedBefore) {
+    whole = platform::readFileHead(file, kLargestLibrary, bytes, size) && bytes.size() == size;
+  }
+  const std::string path = file.realFile.empty() ? file.loaderName : file.realFile;
+  if (whole) reason = explainRefusal(path, bytes, reason);
   return nullptr;
 }
 

@@ -1,7 +1,8 @@
 // Zep00001.Module as a .NET host sees it, against the tree's answering
 // packages (each entry takes nothing and answers with its own name), with no
 // cheque printer installed. The first argument is the version the C
-// interface must report. Exits with 1 after any failure.
+// interface must report, the second the table of texts. Exits with 1 after
+// any failure.
 using System;
 using System.Runtime.InteropServices;
 using Zep00001;
@@ -58,8 +59,10 @@ static class ModuleTest
         catch (BindingFailure failure)
         {
             Expect(failure.Message == "Erro na carga do pacote: X", "the message is " + failure.Message);
-            Expect(failure.Causes.Length > 1 && failure.Causes[0].StartsWith("cannot load package \"X\""),
-                   "the causes are " + string.Join("|", failure.Causes));
+            Expect(failure.Causes.Length == 1 && failure.Causes[0].StartsWith("cannot load package \"X\"")
+                   && failure.Causes[0].Contains("\n  /"), "the causes are " + string.Join("|", failure.Causes));
+            Expect(failure.ToString().Contains(failure.Message + Environment.NewLine + failure.Causes[0]),
+                   "ToString() shows the causes: " + failure);
         }
         Throws<ArgumentException>(() => Module.Bind("Gaveta"), "an unknown set");
         Throws<ArgumentException>(() => Module.Bind("ImpFiscal", "21a"), "a malformed model code");
@@ -82,17 +85,62 @@ static class ModuleTest
         Expect(block[15][1] is bool && (bool)block[15][1], "UTILTEF is the bool true");
     }
 
-    static void TextsCrossAsLatin1Bytes()
+    [DllImport("libzep00001_c.so.1")]
+    static extern IntPtr zep_block_string(IntPtr block, UIntPtr pair, out UIntPtr length);
+
+    // The shared table of texts: each arrives as its Windows-1252 bytes and comes
+    // back unchanged, or is refused naming the parameter and the character.
+    static void TextsCrossAsWindows1252(string table)
     {
-        var chars = new char[255];
-        for (int i = 0; i < chars.Length; i++) chars[i] = (char)(i + 1);
-        string bytes = new string(chars);
-        object[][] block = Module.Params_VerificaSerialImp_Zep00000(true, bytes, "", "");
-        Expect((string)block[1][1] == bytes, "U+0001 to U+00FF come back in order");
-        Throws<ArgumentException>(() => Module.Params_VerificaSerialImp_Zep00000(true, "\u20AC", "", ""),
-                                  "a character above U+00FF");
-        Throws<ArgumentException>(() => Module.Params_VerificaSerialImp_Zep00000(true, "A\0B", "", ""),
-                                  "a NUL");
+        foreach (string line in System.IO.File.ReadAllLines(table, System.Text.Encoding.UTF8))
+        {
+            if (line.Length == 0 || line[0] == '#') continue;
+            string[] columns = line.Split('\t');
+            string text = columns[1].Replace("\\0", "\0"), expected = columns[2];
+            if (expected.StartsWith("refused "))
+            {
+                try
+                {
+                    Module.Params_VerificaSerialImp_Zep00000(true, text, "", "");
+                    Expect(false, columns[0] + " is refused");
+                }
+                catch (ArgumentException e)
+                {
+                    Expect(e.ParamName == "DSDIRCAD" && e.Message.Contains(expected.Substring(8)),
+                           columns[0] + " is refused naming DSDIRCAD and the character: " + e.Message);
+                }
+                continue;
+            }
+            using (Block block = Module.Blocks.Params_VerificaSerialImp_Zep00000(true, text, "", ""))
+            {
+                UIntPtr length;
+                IntPtr address = zep_block_string(block.Handle, new UIntPtr(1), out length);
+                byte[] bytes = new byte[(int)length.ToUInt32()];
+                Marshal.Copy(address, bytes, 0, bytes.Length);
+                string hex = BitConverter.ToString(bytes).Replace('-', ' ').ToLowerInvariant();
+                Expect(hex == expected, columns[0] + " arrives as " + hex);
+                Expect((string)block.Pairs()[1][1] == text, columns[0] + " comes back unchanged");
+            }
+        }
+        Throws<InvalidOperationException>(() => Module.CodePage = 65001, "a second code page");
+    }
+
+    static void AnEmptyBindIsVisible()
+    {
+        Module.Bind("ImpFiscal", "35");
+        Expect(Module.Bound("ImpFiscal") == "", "code 35 binds nothing");
+        try
+        {
+            Module.BindPackage("ImpFiscal", "35");
+            Expect(false, "BindPackage refuses code 35");
+        }
+        catch (ArgumentException e)
+        {
+            Expect(e.ParamName == "model", "the parameter is " + e.ParamName);
+        }
+        Expect(Module.BindPackage("ImpFiscal", "21") == "ZEP00102", "code 21 binds ZEP00102");
+        Expect(Module.Bound("impfiscal") == "ZEP00102", "the set is bound to ZEP00102");
+        Module.Unbind("ImpFiscal", "21");
     }
 
     static void OperatorMessagesReachTheHandler(string version)
@@ -116,7 +164,8 @@ static class ModuleTest
         FailuresThrowWhatTheyAre();
         SelectionsNameThePackage();
         BlocksArePairsOfTaggedValues();
-        TextsCrossAsLatin1Bytes();
+        TextsCrossAsWindows1252(arguments[1]);
+        AnEmptyBindIsVisible();
         OperatorMessagesReachTheHandler(arguments[0]);
         if (failures > 0) return 1;
         Console.WriteLine("all passed");

@@ -1,7 +1,8 @@
 { The unit Zep00001 as a Free Pascal host sees it, against the tree's
   answering packages (each entry takes nothing and answers with its own
   name), with no cheque printer installed. The first argument is the
-  version the C interface must report. Exits with 1 after any failure. }
+  version the C interface must report, the second the table of texts.
+  Exits with 1 after any failure. }
 program pascal_test;
 
 {$IFDEF FPC}{$MODE DELPHI}{$H+}{$ENDIF}
@@ -73,6 +74,7 @@ begin
     begin
       Expect(Failure.Message = 'Erro na carga do pacote: X', 'the message is ' + Failure.Message);
       Expect(Pos('cannot load package "X"', Failure.Causes) = 1, 'the causes are ' + Failure.Causes);
+      Expect(Pos(#10'  /', Failure.Causes) > 0, 'a cause keeps its continuation lines');
     end;
   end;
 end;
@@ -99,28 +101,92 @@ begin
   Expect((VarType(Block[15][1]) = varBoolean) and Block[15][1], 'UTILTEF is the varBoolean True');
 end;
 
-procedure TextsCrossByteForByte;
+function Hex(const Bytes: RawByteString): string;
 var
-  Bytes, Passed: AnsiString;
-  I, Flag: Integer;
-  Block: Variant;
+  I: Integer;
 begin
-  SetLength(Bytes, 255);
-  for I := 1 to 255 do
-    Bytes[I] := AnsiChar(I);
-  Passed := Bytes;
+  Result := '';
+  for I := 1 to Length(Bytes) do
+  begin
+    if I > 1 then
+      Result := Result + ' ';
+    Result := Result + LowerCase(IntToHex(Ord(Bytes[I]), 2));
+  end;
+end;
+
+{ The shared table of texts, read as a Lazarus host reads its UTF-8 text:
+  each arrives as its Windows-1252 bytes and comes back unchanged, or is
+  refused naming the parameter and the character. }
+procedure TextsCrossAsWindows1252(const Table: string);
+var
+  Lines: TextFile;
+  Line, Name, Text, Expected, Back: string;
+  Tab: Integer;
+  Block: Variant;
+  Flag: Integer;
+  Passed: AnsiString;
+begin
+  AssignFile(Lines, Table);
+  Reset(Lines);
+  while not Eof(Lines) do
+  begin
+    Readln(Lines, Line);
+    if (Line = '') or (Line[1] = '#') then
+      Continue;
+    Tab := Pos(#9, Line);
+    Name := Copy(Line, 1, Tab - 1);
+    Delete(Line, 1, Tab);
+    Tab := Pos(#9, Line);
+    Text := StringReplace(Copy(Line, 1, Tab - 1), '\0', #0, [rfReplaceAll]);
+    Expected := Copy(Line, Tab + 1, MaxInt);
+    if Pos('refused ', Expected) = 1 then
+    begin
+      try
+        Params_VerificaSerialImp_Zep00000(True, Text, '', '');
+        Expect(False, Name + ' is refused');
+      except
+        on E: EZepError do
+          Expect((Pos('DSDIRCAD holds ' + Copy(Expected, 9, MaxInt), E.Message) = 1),
+            Name + ' is refused naming DSDIRCAD and the character: ' + E.Message);
+      end;
+      Continue;
+    end;
+    Block := Params_VerificaSerialImp_Zep00000(True, Text, '', '');
+    Expect(VarType(Block[1][1]) = varString, Name + ' comes back a varString');
+    Expect(Hex(RawByteString(TVarData(Block[1][1]).VString)) = Expected,
+      Name + ' arrives as ' + Hex(RawByteString(TVarData(Block[1][1]).VString)));
+    Back := Block[1][1];
+    Expect(Back = Text, Name + ' comes back as ' + Back);
+  end;
+  CloseFile(Lines);
+  Passed := 'S';
   Flag := 4;
   Block := Params_AbreCupom_Zep00000('PADRAO', Flag, Passed, Passed, Passed, Passed, Passed, 'F',
     '', '', 'CPF', '1', '12', 'N', False);
-  Expect((VarType(Block[2][1]) = varString) and (AnsiString(Block[2][1]) = Bytes),
-    'bytes 1 to 255 come back in order');
-  Expect((Flag = 4) and (Passed = Bytes), 'by-reference arguments are left as they were');
+  Expect((Flag = 4) and (Passed = 'S'), 'by-reference arguments are left as they were');
   try
-    Params_VerificaSerialImp_Zep00000(True, 'A'#0'B', '', '');
-    Expect(False, 'a text holding a NUL is refused');
+    ZepSetCodePage(CP_UTF8);
+    Expect(False, 'a second code page is refused');
   except
     on EZepError do;
   end;
+end;
+
+procedure AnEmptyBindIsVisible;
+begin
+  InstanciaFuncoes_ImpFiscal(35);
+  Expect(ZepBound('ImpFiscal') = '', 'code 35 binds nothing');
+  try
+    ZepBindPackage('ImpFiscal', '35');
+    Expect(False, 'ZepBindPackage refuses code 35');
+  except
+    on E: EZepError do
+      Expect(Pos('selects no package', E.Message) > 0, 'the refusal says ' + E.Message);
+  end;
+  Expect(ZepBindPackage('impfiscal', '21') = 'ZEP00102', 'code 21 binds ZEP00102');
+  Expect(StartImpFiscal <> nil, 'ZepBindPackage fills the slots');
+  Expect(ZepBound('ImpFiscal') = 'ZEP00102', 'the set is bound to ZEP00102');
+  FinalizaFuncoes_ImpFiscal(21);
 end;
 
 procedure VersionIsTheLibrarys;
@@ -152,11 +218,14 @@ begin
 end;
 
 begin
+  { As a Lazarus program: its strings are UTF-8. }
+  SetMultiByteConversionCodePage(CP_UTF8);
   SlotsFollowBindAndUnbind;
   MissingPackageRaisesTheBindingFailure;
   SelectionsNameThePackage;
   BlocksAreVariantArraysOfTaggedPairs;
-  TextsCrossByteForByte;
+  TextsCrossAsWindows1252(ParamStr(2));
+  AnEmptyBindIsVisible;
   VersionIsTheLibrarys;
   OperatorMessagesReachTheHandler;
   if Failures > 0 then

@@ -256,6 +256,29 @@ TEST_F(CBinding, SelectionGivesThePackageName) {
             "the model code \"x\" for RetNomeBpl_ImpFiscal is no 32-bit decimal number");
 }
 
+std::string bound(const char* set) {
+  char out[16];
+  std::size_t size = sizeof out;
+  EXPECT_EQ(zep_bound(set, out, &size), ZEP_OK) << lastError();
+  return out;
+}
+
+TEST_F(CBinding, BoundTellsTheSetsPackageAndAnEmptyBind) {
+  EXPECT_EQ(bound("ImpFiscal"), "");
+  ASSERT_EQ(zep_bind("ImpFiscal", "21"), ZEP_OK);
+  EXPECT_EQ(bound("impfiscal"), "ZEP00102");
+  ASSERT_EQ(zep_unbind("ImpFiscal", "21"), ZEP_OK);
+  EXPECT_EQ(bound("ImpFiscal"), "");
+  // A code that selects no package binds nothing, and says so here alone.
+  ASSERT_EQ(zep_bind("ImpFiscal", "35"), ZEP_OK);
+  EXPECT_EQ(bound("ImpFiscal"), "");
+  ASSERT_EQ(zep_bind("Sat", nullptr), ZEP_OK);
+  EXPECT_EQ(bound("Sat"), "zep03000");
+  ASSERT_EQ(zep_unbind("Sat", nullptr), ZEP_OK);
+  std::size_t size = 0;
+  EXPECT_EQ(zep_bound("Nada", nullptr, &size), ZEP_ERR_ARGUMENT);
+}
+
 TEST_F(CBinding, ATextOneByteTooLargeForItsBufferGivesItsPrefixAndLength) {
   char out[16];
   std::fill(std::begin(out), std::end(out), '#');
@@ -324,7 +347,8 @@ TEST(CExports, AreTheZepFunctionsOnly) {
       "zep_select",        "zep_last_error",   "zep_block_size",
       "zep_block_key",     "zep_block_tag",    "zep_block_string",
       "zep_block_integer", "zep_block_double", "zep_block_boolean",
-      "zep_block_free",    "zep_version",      "zep_set_message_handler"};
+      "zep_block_free",    "zep_version",      "zep_set_message_handler",
+      "zep_bound"};
 #define ZEP_BUILDER(builder, pairs, parameters) expected.insert("zep_" #builder);
 #include "zep00001/entries/builders.def"
 

@@ -85,4 +85,20 @@ TEST(CheckDiagnostics, ReportsWhatTheSharedPackageRefusesWithItsRemedy) {
   EXPECT_EQ(report["exitStatus"], 2);
 }
 
+// A directory above the package's that every user may write is told, not
+// refused: the load holds and checks the directory it finds.
+TEST(CheckDiagnostics, WarnsOfAnOpenDirectoryAboveThePackage) {
+  ScratchPackage scratch("Zep00400");
+  const std::string below = scratch.directory + "/below";
+  std::filesystem::create_directory(below);
+  std::filesystem::rename(scratch.file, below + "/" + packageFileName("Zep00400"));
+  std::filesystem::permissions(scratch.directory, std::filesystem::perms::all);
+  json report = checkJson(below, {"Zep00400"});
+  ASSERT_EQ(report["warnings"].size(), 1u) << report.dump();
+  EXPECT_EQ(report["warnings"][0]["kind"], "open-ancestor");
+  EXPECT_EQ(report["warnings"][0]["refused"], false);
+  EXPECT_EQ(report["warnings"][0]["remedy"], "chmod o-w " + scratch.directory);
+  EXPECT_EQ(report["exitStatus"], 1);
+}
+
 }  // namespace

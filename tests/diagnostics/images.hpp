@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile_images.hpp"
 #include "object/image.hpp"
 
 using ::testing::Contains;
@@ -24,12 +25,6 @@ inline std::vector<std::uint8_t> fileBytes(const std::string& path) {
   std::string error;
   if (!zep::inspect::readFile(path, bytes, error)) ADD_FAILURE() << path << ": " << error;
   return bytes;
-}
-
-inline void put(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint64_t value,
-                unsigned width) {
-  if (bytes.size() < at + width) bytes.resize(at + width);
-  for (unsigned i = 0; i < width; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 inline void putText(std::vector<std::uint8_t>& bytes, std::size_t at, const std::string& text) {

@@ -65,13 +65,41 @@ TEST(ImageHeaders, FromTheFirstPageGiveTheSizeOfTheWholeReading) {
                            "elf_reader/x86_32", "pe_reader/two_exports_x86_64.dll"}) {
     const std::vector<std::uint8_t> file = seed(name);
     const Image whole = readImage(file);
-    const Image headers =
-        readImage(std::span(file).first(4096), zep::inspect::ImageDepth::Headers);
+    const Image headers = readImage(std::span(file).first(4096), zep::inspect::ImageDepth::Headers);
     EXPECT_NE(whole.sizeNeeded, 0u) << name;
     EXPECT_EQ(headers.sizeNeeded, whole.sizeNeeded) << name;
     EXPECT_EQ(headers.target, whole.target) << name;
     EXPECT_EQ(headers.defect, "") << name;
   }
+}
+
+// 8 MB whose symbols all bear one 4 MB name: a reader that copied or
+// scanned each name would read terabytes; this one stops at what the file
+// could hold (the bench times it).
+TEST(ElfReader, RefusesSymbolNamesThatAddUpToMoreThanTheFile) {
+  const std::vector<std::uint8_t> hostile = elfImage(180'000, 4u << 20);
+  EXPECT_GT(hostile.size(), 8u << 20);
+  const Image image = readImage(hostile);
+  EXPECT_EQ(image.defect, "its symbol names add up to more than the file holds");
+  EXPECT_LE(image.exports.size(), 2u);
+
+  EXPECT_EQ(readImage(seed("pe_reader/one_long_name_many_exports.dll")).defect,
+            "its names add up to more than the file holds");
+
+  const Image plenty = readImage(elfImage(100'000, 8));
+  EXPECT_EQ(plenty.defect, "");
+  EXPECT_THAT(plenty.exports, ElementsAre("AAAAAAAA"));
+}
+
+// The loader reads the dynamic section where it is mapped: one outside every
+// loadable segment is refused before the loader sees it.
+TEST(ElfReader, TellsADynamicSectionOutsideTheLoadableSegments) {
+  const std::vector<std::uint8_t> file = elfImage(4, 8, 0x7fff0000);
+  for (auto depth : {zep::inspect::ImageDepth::Everything, zep::inspect::ImageDepth::Loader}) {
+    EXPECT_EQ(readImage(file, depth).defect,
+              "the dynamic section lies outside the file's loadable segments");
+  }
+  EXPECT_EQ(readImage(elfImage(4, 8), zep::inspect::ImageDepth::Loader).defect, "");
 }
 
 TEST(ImageContent, NamesWhatAFileIsWhenItIsNoImage) {

@@ -5,6 +5,7 @@
 // process holds no more mapped packages and open descriptors than before.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -125,6 +126,26 @@ TEST_F(Stress, ThreadsBindingTheirOwnSetsLeaveNothingMappedOrOpen) {
   }
   EXPECT_EQ(mappedPackages(), mappedBefore);
   EXPECT_LE(openDescriptors(), descriptorsBefore);
+}
+
+// Unbinds of a set that their thread never bound, while another thread
+// binds it: each set's bind and unbind run one at a time, so no unbind
+// closes the package that a bind is looking its entries up in.
+TEST_F(Stress, AnUnbindInOneThreadNeverClosesAPackageAnotherIsBinding) {
+  constexpr int kIterations = 5000;
+  std::atomic<bool> binding{true};
+  std::vector<std::thread> unbinders;
+  for (int t = 0; t < 2; ++t)
+    unbinders.emplace_back([&] {
+      while (binding) FinalizaFuncoes_ImpFiscal(1);
+    });
+  for (int i = 0; i < kIterations; ++i) {
+    EXPECT_TRUE(InstanciaFuncoes_ImpFiscal(1));
+    FinalizaFuncoes_ImpFiscal(1);
+  }
+  binding = false;
+  for (std::thread& unbinder : unbinders) unbinder.join();
+  EXPECT_FALSE(isMapped(packageFile("answering", "ZEP00101")));
 }
 
 }  // namespace

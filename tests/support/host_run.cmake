@@ -21,3 +21,26 @@ function(zep_expect_output output)
     endif()
   endforeach()
 endfunction()
+
+# The receipt a sale printed, as zep-host demo frames it: from "receipt,
+# coupon" to its closing rule.
+function(zep_receipt out output)
+  set(rule "    \\+-+\\+\n")
+  string(REGEX MATCH "  receipt, coupon [0-9]+:\n${rule}(    \\|[^\n]*\\|\n)*${rule}" receipt
+         "${output}")
+  if(receipt STREQUAL "")
+    message(FATAL_ERROR "no receipt in:\n${output}")
+  endif()
+  set(${out} "${receipt}" PARENT_SCOPE)
+endfunction()
+
+# Stops the script unless `output` holds the receipt of zep-host demo's sale,
+# run with the packages of ZEP_PACKAGE_PATH.
+function(zep_expect_demo_receipt output demo)
+  zep_receipt(sale "${output}")
+  zep_run(${demo} demo)
+  zep_receipt(expected "${output}")
+  if(NOT sale STREQUAL expected)
+    message(FATAL_ERROR "the sale's receipt:\n${sale}differs from the demo's:\n${expected}")
+  endif()
+endfunction()

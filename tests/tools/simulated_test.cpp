@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 
 #include "dial_tef.hpp"
@@ -25,32 +26,42 @@ class Simulated : public PackagePathTest {
   void SetUp() override { usePath(ZEP_SIMULATED_DIR); }
 };
 
-zep::Value opening() {
-  const std::int32_t tefError = 0;
-  const std::string yes = "S", no = "N", none;
-  return Params_AbreCupom_Zep00000("", tefError, yes, no, no, none, none, "", "", "", "CPF",
-                                   "529.982.247-25", "", "", false);
+// The fiscal printer's paper: each line onto the stream `context`.
+void printed(void* context, const char* line) {
+  *static_cast<std::ostream*>(context) << line << '\n';
 }
 
-zep::Value item(double quantity, double price, double discount, double surcharge) {
-  return Params_VendaItem_Zep00000("", "", "", "1", "PAO", "T18", "01", "UN", "", "18,00", "", 0,
-                                   quantity, price, discount, surcharge, false);
+// Blocks as a host of the C interface builds them; the printer reads them.
+using Block = std::unique_ptr<zep_block, decltype(&zep_block_free)>;
+
+Block opening() {
+  return Block(zep_Params_AbreCupom_Zep00000("", 0, "S", "N", "N", "", "", "", "", "", "CPF",
+                                             "529.982.247-25", "", "", 0),
+               &zep_block_free);
 }
 
-zep::Value printing() {
-  return Params_ImpressaoVenda_Zep00000("", "0001", "003", "", "", "", "", "", "", "", 1, 0.0, 0.0);
+Block item(double quantity, double price, double discount, double surcharge) {
+  return Block(zep_Params_VendaItem_Zep00000("", "", "", "1", "PAO", "T18", "01", "UN", "", "18,00",
+                                             "", 0, quantity, price, discount, surcharge, 0),
+               &zep_block_free);
+}
+
+Block printing() {
+  return Block(zep_Params_ImpressaoVenda_Zep00000("", "0001", "003", "", "", "", "", "", "", "", 1,
+                                                  0.0, 0.0),
+               &zep_block_free);
 }
 
 TEST_F(Simulated, FiscalPrinterAddsTheCouponToTheCentavoAndJournalsIt) {
   ASSERT_TRUE(InstanciaFuncoes_ImpFiscal(1));
   std::ostringstream paper;
-  ASSERT_EQ(SIMULATED(fiscal, StartImpFiscal)(paper), simulated::fiscal::Ok);
-  ASSERT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, StartImpFiscal)(printed, &paper), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, AbreCupom)(opening().get()), simulated::fiscal::Ok);
   // 3 x 0,10 is 0,30 to the centavo, though not in binary.
-  ASSERT_EQ(SIMULATED(fiscal, VendaItem)(item(3, 0.10, 0.0, 0.0)), simulated::fiscal::Ok);
-  ASSERT_EQ(SIMULATED(fiscal, VendaItem)(item(2, 10.0, 1.5, 0.25)), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, VendaItem)(item(3, 0.10, 0.0, 0.0).get()), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, VendaItem)(item(2, 10.0, 1.5, 0.25).get()), simulated::fiscal::Ok);
   double total = 0;
-  ASSERT_EQ(SIMULATED(fiscal, ImpressaoVenda)(printing(), total), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, ImpressaoVenda)(printing().get(), &total), simulated::fiscal::Ok);
   EXPECT_EQ(total, 19.05);
   EXPECT_EQ(SIMULATED(fiscal, FechaCupom)("DINHEIRO", 19.0), simulated::fiscal::Underpaid);
   EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "paid 19,00 of 19,05");
@@ -61,7 +72,7 @@ TEST_F(Simulated, FiscalPrinterAddsTheCouponToTheCentavoAndJournalsIt) {
   EXPECT_THAT(paper.str(), HasSubstr("TROCO R$                            0,95\n"));
 
   std::ostringstream journal;
-  ASSERT_EQ(SIMULATED(fiscal, geraEspelhoMfd)(journal), simulated::fiscal::Ok);
+  ASSERT_EQ(SIMULATED(fiscal, geraEspelhoMfd)(printed, &journal), simulated::fiscal::Ok);
   EXPECT_EQ(journal.str(), paper.str());
   paper.str({});
   ASSERT_EQ(SIMULATED(fiscal, Leitura_X_Imp)(), simulated::fiscal::Ok);
@@ -75,20 +86,21 @@ TEST_F(Simulated, FiscalPrinterAddsTheCouponToTheCentavoAndJournalsIt) {
 TEST_F(Simulated, FiscalPrinterRefusesCommandsOutOfOrderOrWithAWrongBlock) {
   ASSERT_TRUE(InstanciaFuncoes_ImpFiscal(1));
   std::ostringstream paper;
-  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::NotStarted);
-  ASSERT_EQ(SIMULATED(fiscal, StartImpFiscal)(paper), simulated::fiscal::Ok);
-  EXPECT_EQ(SIMULATED(fiscal, VendaItem)(item(1, 1.0, 0.0, 0.0)), simulated::fiscal::NoCoupon);
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(opening().get()), simulated::fiscal::NotStarted);
+  ASSERT_EQ(SIMULATED(fiscal, StartImpFiscal)(printed, &paper), simulated::fiscal::Ok);
+  EXPECT_EQ(SIMULATED(fiscal, VendaItem)(item(1, 1.0, 0.0, 0.0).get()),
+            simulated::fiscal::NoCoupon);
   EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "no coupon is open");
-  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(printing()), simulated::fiscal::BadBlock);
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(printing().get()), simulated::fiscal::BadBlock);
   EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "the block has no INCLUICPF");
-  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(zep::Value("not a block")), simulated::fiscal::BadBlock);
-  EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(),
-               "malformed block: expected Array, but the value is String");
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(nullptr), simulated::fiscal::BadBlock);
+  EXPECT_STREQ(SIMULATED(fiscal, RetornoImpFiscal)(), "the block is a null pointer");
   EXPECT_EQ(paper.str(), "") << "a refused command prints nothing";
 
-  ASSERT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::Ok);
-  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(opening()), simulated::fiscal::CouponOpen);
-  EXPECT_EQ(SIMULATED(fiscal, VendaItem)(item(1, 1.0, 2.0, 0.0)), simulated::fiscal::BadBlock);
+  ASSERT_EQ(SIMULATED(fiscal, AbreCupom)(opening().get()), simulated::fiscal::Ok);
+  EXPECT_EQ(SIMULATED(fiscal, AbreCupom)(opening().get()), simulated::fiscal::CouponOpen);
+  EXPECT_EQ(SIMULATED(fiscal, VendaItem)(item(1, 1.0, 2.0, 0.0).get()),
+            simulated::fiscal::BadBlock);
   EXPECT_EQ(SIMULATED(fiscal, FechaCupom)("DINHEIRO", 1.0), simulated::fiscal::NotTotalled);
   EXPECT_EQ(SIMULATED(fiscal, StopImpFiscal)(), simulated::fiscal::CouponOpen);
   FinalizaFuncoes_ImpFiscal(1);
@@ -97,20 +109,20 @@ TEST_F(Simulated, FiscalPrinterRefusesCommandsOutOfOrderOrWithAWrongBlock) {
 TEST_F(Simulated, ScaleSettlesOnItsLastReadingAndTellsEmptyAndOverload) {
   ASSERT_TRUE(InstanciaFuncoes_Balanca("4"));
   double kilograms = 0;
-  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::NotStarted);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(&kilograms), simulated::scale::NotStarted);
   EXPECT_EQ(SIMULATED(scale, StartBalanca)("0.4;x"), simulated::scale::BadPort);
   EXPECT_EQ(SIMULATED(scale, StartBalanca)("nan"), simulated::scale::BadPort);
   ASSERT_EQ(SIMULATED(scale, StartBalanca)("0.398;0.412"), simulated::scale::Ok);
-  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Unstable);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(&kilograms), simulated::scale::Unstable);
   EXPECT_EQ(kilograms, 0.398);
   for (int again = 0; again < 2; ++again) {
-    EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Ok);
+    EXPECT_EQ(SIMULATED(scale, BuscaPeso)(&kilograms), simulated::scale::Ok);
     EXPECT_EQ(kilograms, 0.412);
   }
   ASSERT_EQ(SIMULATED(scale, StartBalanca)("0"), simulated::scale::Ok);
-  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Empty);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(&kilograms), simulated::scale::Empty);
   ASSERT_EQ(SIMULATED(scale, StartBalanca)("15.001"), simulated::scale::Ok);
-  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(kilograms), simulated::scale::Overload);
+  EXPECT_EQ(SIMULATED(scale, BuscaPeso)(&kilograms), simulated::scale::Overload);
   FinalizaFuncoes_Balanca("4");
 }
 

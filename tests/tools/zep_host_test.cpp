@@ -11,24 +11,14 @@
 #include "host/commands.hpp"
 #include "host/report.hpp"
 #include "packages.hpp"
+#include "platform/platform.hpp"
+#include "run_host.hpp"
 
 namespace {
 
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome host(const std::vector<std::string>& arguments) {
-  std::ostringstream out, err;
-  const int status = zep::host::run(arguments, {out, err, ZEP_SIMULATED_DIR});
-  return {status, out.str(), err.str()};
-}
 
 std::string emptyDirectory() {
   const std::filesystem::path directory = std::filesystem::path(testing::TempDir()) / "zep-empty";
@@ -68,6 +58,18 @@ TEST(Check, AMissingPackageGivesTheBindingFailureAndItsCause) {
   EXPECT_THAT(result.out,
               HasSubstr(ZEP_PACKAGE_PREFIX "zep03000" ZEP_PACKAGE_SUFFIX ": no such file"));
   expectEverySlotNull();
+}
+
+TEST(Check, ReportsThePathsOfAPackageDirectoryWithItsControlBytesEscaped) {
+  const std::filesystem::path directory =
+      std::filesystem::path(testing::TempDir()) / "zep-\x1b[2J-empty";
+  std::error_code made;
+  std::filesystem::create_directories(directory, made);
+  if (made) GTEST_SKIP() << "this platform takes no control byte in a file name";
+  Outcome result = host({"check", "Sat", "--package-path", directory.string()});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_THAT(result.out, HasSubstr("/zep-\\x1b[2J-empty/"));
+  EXPECT_EQ(result.out.find('\x1b'), std::string::npos);
 }
 
 TEST(Check, AFileThatIsNoLibraryGivesTheLoadersReason) {
@@ -155,10 +157,15 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
       {{"check", "Sat", "--package-path"}, "--package-path needs a directory"},
       {{"check", "Sat", "--package-path", missing},
        "--package-path " + missing + " is no directory"},
-      {{"check", "Sat", "--verbose"}, "unknown option --verbose"},
+      {{"check", "Sat", "--frob"}, "unknown option --frob"},
+      {{"check", "Sat", "--verbose"}, "check takes no --verbose"},
       {{"select", "Sat", "3"}, "Sat always loads zep03000 and selects by no model code"},
       {{"select", "Sat", "--package-path", "/"}, "select takes no --package-path"},
       {{"demo", "now"}, "usage: zep-host demo [--package-path DIR]"},
+      {{"trace"}, "usage: zep-host trace FILE [--json]"},
+      // What the terminal would take for escape sequences is shown escaped.
+      {{"\x1b]0;owned\a"}, "no command is called \"\\x1b]0;owned\\x07\""},
+      {{"check", "Sat", "--\x1b[2J"}, "unknown option --\\x1b[2J"},
   };
   for (const auto& wrong : cases) {
     Outcome result = host(wrong.arguments);
@@ -166,7 +173,22 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
     EXPECT_THAT(result.err, StartsWith("zep-host: "));
     EXPECT_THAT(result.err, HasSubstr(wrong.reason));
     EXPECT_THAT(result.err, EndsWith("\nTry 'zep-host --help'.\n"));
+    EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << wrong.reason;
   }
+}
+
+TEST(Arguments, APackagePathIsOneDirectoryWholeAndMayBeRepeated) {
+  Outcome both = host({"check", "SAT", "--package-path", emptyDirectory(), "--package-path",
+                       kPackages + "/answering"});
+  EXPECT_EQ(both.status, 0) << both.err;
+  // The package path's separator inside a name would make it two directories.
+  const std::filesystem::path split =
+      std::filesystem::path(testing::TempDir()) /
+      (std::string("zep") + zep::platform::kPathListSeparator + "x");
+  std::filesystem::create_directories(split);
+  Outcome refused = host({"check", "Sat", "--package-path", split.string()});
+  EXPECT_EQ(refused.status, zep::host::kUsageError);
+  EXPECT_THAT(refused.err, HasSubstr("which separates the package path's directories"));
 }
 
 TEST(Arguments, ARelativePackagePathWithoutACurrentDirectoryIsToldNotThrown) {

@@ -1,16 +1,19 @@
-// zep-host's command line, parsed with CLI11: help, select, check, demo.
+// zep-host's command line, wholly CLI11's: each command a subcommand whose
+// callback runs it, CLI11's help, and CLI11's errors told in zep-host's words.
 #include "host/commands.hpp"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
+#include <map>
 #include <optional>
-#include <string_view>
 #include <system_error>
 #include <utility>
 
 #include "host/report.hpp"
+#include "host/trace.hpp"
+#include "platform/platform.hpp"
 
 namespace zep::host {
 namespace {
@@ -20,21 +23,27 @@ namespace fs = std::filesystem;
 using catalog::readModel;
 using catalog::showModel;
 
-// A command line that cannot be run; what() says why.
-struct UsageError {
-  std::string reason;
+// A command line that cannot be run, as CLI11 carries its own errors to
+// App::exit; what() says why.
+struct UsageError : CLI::ParseError {
+  explicit UsageError(const std::string& reason) : CLI::ParseError(reason, kUsageError) {}
 };
 
-// The command's words and options as parsed.
-struct CommandLine {
-  std::string command;
+// The options and words of the command given, as CLI11 parses them.
+struct Options {
+  // check's SET and SET=MODEL words, select's SET and MODEL, trace's FILE.
   std::vector<std::string> words;
-  std::vector<std::string> packagePath;
-  // check's --json and --unload, demo's --verbose.
+  std::string set;
+  std::optional<std::string> model;
+  std::string file;
+  std::vector<fs::path> packagePath;
+  // check's and trace's --json, check's --unload, demo's --verbose.
   bool json = false;
   bool unload = false;
   bool verbose = false;
 };
+
+constexpr const char* kPackagePath = "--package-path";
 
 std::string setNames() {
   std::string names;
@@ -55,13 +64,6 @@ std::string describe(Argument argument) {
   if (argument == Argument::None) return "nothing";
   return std::string(catalog::argumentName(argument)) +
          (argument == Argument::ModelText ? " (a text)" : " (a 32-bit integer)");
-}
-
-// `form` is the command's usage, for the message.
-void expectWords(const CommandLine& line, std::size_t least, std::size_t most, const char* form) {
-  if (line.words.size() < least || line.words.size() > most) {
-    throw UsageError{"usage: zep-host " + line.command + " " + form};
-  }
 }
 
 Model modelFor(const SlotSet& set, Argument argument, const std::string& text) {
@@ -113,36 +115,40 @@ std::vector<inspect::CheckRequest> checkRequests(const std::vector<std::string>&
   return requests;
 }
 
-std::vector<fs::path> directories(const CommandLine& line) {
-  std::vector<fs::path> absolute;
-  for (const fs::path directory : line.packagePath) {
-    std::error_code error;
-    if (!fs::is_directory(directory, error)) {
-      throw UsageError{"--package-path " + directory.string() + " is no directory"};
-    }
-    // A relative DIR needs the current directory, which may be gone.
-    fs::path made = fs::absolute(directory, error);
-    if (error) {
-      throw UsageError{"--package-path " + directory.string() +
-                       " cannot be made absolute: " + error.message()};
-    }
-    absolute.push_back(std::move(made));
+// One --package-path DIR, whole: the package path in the environment
+// separates its directories with the platform's separator, so a directory
+// whose name holds one could only be searched as two others, and is refused.
+fs::path packageDirectory(const std::string& given) {
+  std::error_code error;
+  if (!fs::is_directory(given, error)) {
+    throw UsageError{std::string(kPackagePath) + " " + shown(given) + " is no directory"};
   }
-  return absolute;
+  // A relative DIR needs the current directory, which may be gone.
+  fs::path made = fs::absolute(given, error);
+  if (error) {
+    throw UsageError{std::string(kPackagePath) + " " + shown(given) +
+                     " cannot be made absolute: " + error.message()};
+  }
+  if (made.string().find(platform::kPathListSeparator) != std::string::npos) {
+    throw UsageError{std::string(kPackagePath) + " " + shown(made.string()) + " holds '" +
+                     platform::kPathListSeparator +
+                     "', which separates the package path's directories; name the directory "
+                     "by a path without it"};
+  }
+  return made;
 }
 
-int select(const CommandLine& line, const Io& io) {
-  expectWords(line, 1, 2, "SET [MODEL]");
-  const SlotSet& set = setNamed(line.words[0]);
+int selectCommand(const Options& options, const Io& io) {
+  const SlotSet& set = setNamed(options.set);
   if (!set.selects()) {
-    if (line.words.size() > 1) {
+    if (options.model) {
       throw UsageError{std::string(set.name) + " always loads " + std::string(set.fixedPackage) +
                        " and selects by no model code"};
     }
     io.out << set.fixedPackage << '\n';
     return 0;
   }
-  const Model model = modelOf(set, line.words.size() > 1 ? &line.words[1] : nullptr);
+  const Model model = modelOf(set, options.model ? &*options.model : nullptr);
   const std::string package = set.select(model);
   if (package.empty()) {
     io.err << "zep-host: model code " << showModel(set.bind.argument, model)
@@ -153,27 +159,21 @@ int select(const CommandLine& line, const Io& io) {
   return 0;
 }
 
-int checkCommand(const CommandLine& line, const Io& io) {
-  expectWords(line, 1, SIZE_MAX,
-              "SET [MODEL] [--package-path DIR] [--unload] [--json], or SET[=MODEL]...");
-  const std::vector<inspect::CheckRequest> requests = checkRequests(line.words);
-  if (line.json && !canPrintJson()) {
-    throw UsageError{"--json is not available: this zep-host was built without nlohmann-json"};
-  }
-  const std::vector<fs::path> path = directories(line);
-  if (!path.empty()) usePackagePath(path);
-  const std::vector<CheckReport> reports = inspect::check(requests, {.verifyUnload = line.unload});
+int checkCommand(const Options& options, const Io& io) {
+  const std::vector<inspect::CheckRequest> requests = checkRequests(options.words);
+  if (!options.packagePath.empty()) usePackagePath(options.packagePath);
+  const std::vector<CheckReport> reports =
+      inspect::check(requests, {.verifyUnload = options.unload});
   if (reports.size() == 1) {
-    (line.json ? printJson : printReport)(reports.front(), io.out);
+    (options.json ? printJson : printReport)(reports.front(), io.out);
   } else {
-    (line.json ? printJsonOfSets : printReportsOfSets)(reports, io.out);
+    (options.json ? printJsonOfSets : printReportsOfSets)(reports, io.out);
   }
   return inspect::worstStatus(reports);
 }
 
-int demoCommand(const CommandLine& line, const Io& io) {
-  expectWords(line, 0, 0, "[--package-path DIR] [--verbose]");
-  std::vector<fs::path> path = directories(line);
+int demoCommand(const Options& options, const Io& io) {
+  std::vector<fs::path> path = options.packagePath;
   if (path.empty()) {
     std::error_code error;
     if (!fs::is_directory(io.simulatedPackages, error)) {
@@ -184,7 +184,18 @@ int demoCommand(const CommandLine& line, const Io& io) {
     path.push_back(fs::weakly_canonical(fs::absolute(io.simulatedPackages)));
   }
   usePackagePath(path);
-  return demo(io, path.front().string(), line.verbose);
+  return demo(io, path.front().string(), options.verbose);
+}
+
+int traceCommand(const Options& options, const Io& io) {
+  std::string problem;
+  const std::optional<TraceSummary> summary = summariseTraceFile(options.file, problem);
+  if (!summary) {
+    io.err << "zep-host: " << problem << '\n';
+    return 1;
+  }
+  (options.json ? printTraceJson : printTrace)(*summary, io.out);
+  return 0;
 }
 
 // What SET and MODEL may be, for the help texts.
@@ -215,109 +226,179 @@ constexpr const char* kCheckDescription =
     "0 when all are bound and nothing is flagged, 1 when a set binds with findings,\n"
     "2 when one does not bind";
 
-void help(std::ostream& out) {
-  out << "usage: zep-host COMMAND [ARGUMENTS]\n"
-         "\n"
-         "A host program on the module's public interface: it binds slot sets through the\n"
-         "default shared package, which finds packages in ZEP_PACKAGE_PATH and beside itself.\n"
-         "\n"
-         "commands (COMMAND --help tells more of each):\n"
-         "  demo [--package-path DIR] [--verbose]\n"
-         "      bind every set against the simulated packages, run one sale through the\n"
-         "      fiscal printer, scale and display, and unbind every set again\n"
-         "      --verbose  name every slot a bind left null, not only the first few\n"
-         "  check SET [MODEL] [--package-path DIR] [--unload] [--json]\n"
-         "  check SET[=MODEL] SET[=MODEL]... [--package-path DIR] [--unload] [--json]\n"
-      << "      " << kCheckDescription << '\n'
-      << "      --unload   unbind, then verify that the package is really gone\n"
-         "      --json     print the findings as one JSON document\n"
-         "  select SET [MODEL]\n"
-         "      print the package that SET loads for MODEL\n"
-         "  help, --help, -h\n"
-         "      this text\n"
-         "\n"
-         "--package-path DIR   search DIR (and the shared package's own directory) instead\n"
-         "                     of ZEP_PACKAGE_PATH; give it again for more directories\n"
-         "\n"
-      << setsHelp() << "\nWrong arguments exit with status " << kUsageError << ".\n";
-}
+const std::string kStatusNote =
+    "Wrong arguments exit with status " + std::to_string(kUsageError) + ".";
 
-// Every option of any command, so that one given to a command that takes
-// none is told as such rather than as unknown.
-constexpr std::string_view kOptions[] = {"--package-path", "--json", "--unload"};
+// CLI11's help, with each command's usage written as zep-host writes it: the
+// same form tells a command line that does not fit it.
+class Formatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App* app, std::string name) const override {
+    return usage(*app, name) + "\n";
+  }
+  // `name` is the program's and the command's: "zep-host check".
+  std::string usage(const CLI::App& app, const std::string& name) const {
+    return "usage: " + name + " " + forms.at(&app);
+  }
+  std::map<const CLI::App*, std::string> forms;
+};
 
-// zep-host's commands as CLI11 parses them into `line`.
-struct Parser {
-  CLI::App app{"A host program on the module's public interface", "zep-host"};
-  CommandLine line;
+// zep-host's commands, each a subcommand that CLI11 parses into `options_`
+// and whose callback runs it.
+class CommandLine {
+ public:
+  explicit CommandLine(const Io& io) : io_(io) {
+    app_.formatter(formatter_);
+    formatter_->forms[&app_] = "COMMAND [ARGUMENTS]";
+    app_.set_help_flag("-h,--help", "this text");
+    app_.require_subcommand(1);
+    app_.footer(setsHelp() + "\n" + kStatusNote);
+    app_.failure_message([this](const CLI::App*, const CLI::Error& error) {
+      return "zep-host: " + explain(error) + "\nTry 'zep-host --help'.\n";
+    });
 
-  Parser() {
-    app.set_help_flag();
-    CLI::App* demo = command("demo",
-                             "bind every set against the simulated packages, run one "
-                             "sale, and unbind every set again");
+    CLI::App* demo = command("demo", "[--package-path DIR] [--verbose]",
+                             "bind every set against the simulated packages, run one sale "
+                             "through the\nfiscal printer, scale and display, and unbind every "
+                             "set again",
+                             demoCommand);
     packagePath(demo);
-    demo->add_flag("--verbose", line.verbose,
+    demo->add_flag("--verbose", options_.verbose,
                    "name every slot a bind left null, not only the first few");
-    CLI::App* check = command("check", kCheckDescription);
-    check->add_option("SET", line.words, "SET [MODEL] of one set, or SET[=MODEL] of each");
+
+    CLI::App* check =
+        command("check", "SET [MODEL] [--package-path DIR] [--unload] [--json], or SET[=MODEL]...",
+                kCheckDescription, checkCommand);
+    check->add_option("SET", options_.words, "SET [MODEL] of one set, or SET[=MODEL] of each")
+        ->required();
     packagePath(check);
-    check->add_flag("--unload", line.unload, "unbind, then verify that the package is really gone");
-    check->add_flag("--json", line.json, "print the findings as one JSON document");
-    check->footer(setsHelp());
-    CLI::App* select = command("select", "print the package that SET loads for MODEL");
-    select->add_option("SET", line.words, "SET [MODEL]");
-    select->footer(setsHelp());
+    check->add_flag("--unload", options_.unload,
+                    "unbind, then verify that the package is really gone");
+    json(check, "print the findings as one JSON document");
+    check->footer(setsHelp() + "\n" + kStatusNote);
+
+    CLI::App* select = command("select", "SET [MODEL]",
+                               "print the package that SET loads for MODEL", selectCommand);
+    select->add_option("SET", options_.set, "the set")->required();
+    select->add_option_function<std::string>(
+        "MODEL", [this](const std::string& model) { options_.model = model; },
+        "its model code, where it takes one");
+    select->footer(setsHelp() + "\n" + kStatusNote);
+
+    CLI::App* trace = command("trace", "FILE [--json]",
+                              "summarise a call trace that ZEP_TRACE wrote: calls, calls that "
+                              "never\nreturned, total, mean and longest time per entry and "
+                              "thread, and the\nlast calls before the file ends",
+                              traceCommand);
+    trace->add_option("FILE", options_.file, "the trace; FILE.1, the one before it, is left alone")
+        ->required();
+    json(trace, "print the summary as one JSON document");
+
+    // A word for help as well as the options; silent, so that the help it
+    // asks for is the program's, not its own.
+    app_.add_subcommand("help", "this text")->silent()->preparse_callback([](std::size_t) {
+      throw CLI::CallForHelp();
+    });
   }
 
-  CLI::App* command(const char* name, const char* description) {
-    CLI::App* command = app.add_subcommand(name, description);
+  int run(const std::vector<std::string>& arguments) {
+    try {
+      // CLI11 takes the words last first.
+      app_.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));
+      return status_;
+    } catch (const CLI::ParseError& error) {
+      // Help exits 0; every wrong command line, CLI11's or ours, the one status.
+      return app_.exit(error, io_.out, io_.err) == 0 ? 0 : kUsageError;
+    }
+  }
+
+ private:
+  CLI::App* command(const char* name, const char* form, const char* description,
+                    int (*body)(const Options&, const Io&)) {
+    CLI::App* command = app_.add_subcommand(name, description);
+    formatter_->forms[command] = form;
     command->set_help_flag("-h,--help", "this text");
-    // Left for run() to tell in zep-host's own words.
-    command->allow_extras();
+    command->footer(kStatusNote);
+    command->callback([this, body] { status_ = body(options_, io_); });
     return command;
   }
 
   void packagePath(CLI::App* command) {
     command
-        ->add_option("--package-path", line.packagePath,
-                     "search DIR (and the shared package's own directory) instead of "
-                     "ZEP_PACKAGE_PATH; give it again for more directories")
+        ->add_option_function<std::vector<std::string>>(
+            kPackagePath,
+            [this](const std::vector<std::string>& given) {
+              for (const std::string& directory : given)
+                options_.packagePath.push_back(packageDirectory(directory));
+            },
+            "search DIR (and the shared package's own directory) instead of "
+            "ZEP_PACKAGE_PATH; give it again for more directories")
         ->type_name("DIR")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   }
 
-  // Parses `arguments`, whose first is a command's name.
-  void parse(const std::vector<std::string>& arguments) {
-    line.command = arguments.front();
-    try {
-      app.parse(std::vector<std::string>(arguments.rbegin(), arguments.rend()));
-    } catch (const CLI::ArgumentMismatch&) {
-      // The one option that takes a value.
-      throw UsageError{"--package-path needs a directory"};
-    }
-    for (const std::string& extra : app.get_subcommand(line.command)->remaining()) {
-      if (extra.size() < 2 || extra.front() != '-') {
-        throw UsageError{"usage: zep-host " + line.command + " [--package-path DIR]"};
-      }
-      const std::string_view name = std::string_view(extra).substr(0, extra.find('='));
-      if (std::find(std::begin(kOptions), std::end(kOptions), name) != std::end(kOptions)) {
-        throw UsageError{line.command + " takes no " + std::string(name)};
-      }
-      throw UsageError{"unknown option " + extra};
-    }
+  void json(CLI::App* command, const char* description) {
+    command->add_flag_callback(
+        "--json",
+        [this] {
+          if (!canPrintJson()) {
+            throw UsageError{
+                "--json is not available: this zep-host was built without nlohmann-json"};
+          }
+          options_.json = true;
+        },
+        description);
   }
+
+  // What CLI11 found wrong, in zep-host's words.
+  std::string explain(const CLI::Error& error) const {
+    if (dynamic_cast<const UsageError*>(&error) != nullptr) return error.what();
+    const std::vector<CLI::App*> given = app_.get_subcommands();
+    if (given.empty()) {
+      const std::vector<std::string> words = app_.remaining();
+      return words.empty() ? "no command given"
+                           : "no command is called " + catalog::quoted(words.front());
+    }
+    const CLI::App& command = *given.front();
+    const std::string usage = formatter_->usage(command, "zep-host " + command.get_name());
+    // The one option that takes a value.
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
+      return std::string(kPackagePath) + " needs a directory";
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+      const std::vector<std::string> extras = app_.remaining(true);
+      if (extras.empty()) return shown(error.what());
+      const std::string& extra = extras.front();
+      if (extra.size() < 2 || extra.front() != '-') return usage;
+      // An option of another command is told as such rather than as unknown.
+      const std::string name = extra.substr(0, extra.find('='));
+      for (const CLI::App* other : app_.get_subcommands({})) {
+        if (other->get_option_no_throw(name) != nullptr)
+          return command.get_name() + " takes no " + shown(name);
+      }
+      return "unknown option " + shown(extra);
+    }
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) return usage;
+    // CLI11's own words, which may quote an argument.
+    return shown(error.what());
+  }
+
+  const Io& io_;
+  std::shared_ptr<Formatter> formatter_ = std::make_shared<Formatter>();
+  CLI::App app_{
+      "A host program on the module's public interface: it binds slot sets through the\n"
+      "default shared package, which finds packages in ZEP_PACKAGE_PATH and beside itself.",
+      "zep-host"};
+  Options options_;
+  int status_ = 0;
 };
 
 }  // namespace
 
 void usePackagePath(const std::vector<fs::path>& directories) {
-  // The platform's list separator, told apart without a platform switch.
-  const char separator = fs::path::preferred_separator == '\\' ? ';' : ':';
   std::string value = "ZEP_PACKAGE_PATH=";
   for (std::size_t i = 0; i < directories.size(); ++i) {
-    if (i != 0) value += separator;
+    if (i != 0) value += platform::kPathListSeparator;
     value += directories[i].string();
   }
   // putenv keeps the text itself, so each one must outlive its use.
@@ -327,32 +408,7 @@ void usePackagePath(const std::vector<fs::path>& directories) {
 }
 
 int run(const std::vector<std::string>& arguments, const Io& io) {
-  Parser parser;
-  try {
-    if (arguments.empty()) throw UsageError{"no command given"};
-    const std::string& command = arguments.front();
-    if (command == "help" || command == "--help" || command == "-h") {
-      help(io.out);
-      return 0;
-    }
-    if (command != "demo" && command != "check" && command != "select") {
-      throw UsageError{"no command is called \"" + command + "\""};
-    }
-    parser.parse(arguments);
-    const CommandLine& line = parser.line;
-    if (command == "demo") return demoCommand(line, io);
-    if (command == "check") return checkCommand(line, io);
-    return select(line, io);
-  } catch (const CLI::CallForHelp&) {
-    io.out << parser.app.help();
-    return 0;
-  } catch (const CLI::ParseError& error) {
-    io.err << "zep-host: " << error.what() << "\nTry 'zep-host --help'.\n";
-    return kUsageError;
-  } catch (const UsageError& error) {
-    io.err << "zep-host: " << error.reason << "\nTry 'zep-host --help'.\n";
-    return kUsageError;
-  }
+  return CommandLine(io).run(arguments);
 }
 
 }  // namespace zep::host

@@ -3,6 +3,7 @@
 #include <exception>
 #include <functional>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
@@ -10,6 +11,7 @@
 #include "display.hpp"
 #include "fiscal_printer.hpp"
 #include "host/commands.hpp"
+#include "host/report.hpp"
 #include "money.hpp"
 #include "scale.hpp"
 #include "zep00001/zep00001.hpp"
@@ -37,7 +39,7 @@ Signature* entry(void* slot, const char* name) {
   if (slot == nullptr) throw std::runtime_error(std::string("the package lacks ") + name);
   return reinterpret_cast<Signature*>(slot);
 }
-#define ZEP_CALL(device, name) entry<simulated::device::name>(::name, #name)
+#define ZEP_ENTRY(device, name) entry<simulated::device::name>(::name, #name)
 
 struct Binding {
   const SlotSet* set;
@@ -126,8 +128,9 @@ void printTable(std::ostream& out, const std::vector<Binding>& bindings, bool na
 
 void printFailure(std::ostream& err, const std::string& what, const std::exception& failure) {
   std::vector<std::string> chain = catalog::causeChain(failure);
-  err << "zep-host: " << what << ": " << chain.front() << '\n';
-  for (std::size_t i = 1; i < chain.size(); ++i) err << "  because: " << chain[i] << '\n';
+  err << "zep-host: " << what << ": " << printable(chain.front()) << '\n';
+  for (std::size_t i = 1; i < chain.size(); ++i)
+    err << "  because: " << printable(chain[i]) << '\n';
 }
 
 // Shows what the simulated display shows, under a label.
@@ -151,7 +154,7 @@ std::string rightAligned(const std::string& left, const std::string& right) {
 void checked(simulated::fiscal::Status status, const char* command) {
   if (status == simulated::fiscal::Ok) return;
   throw std::runtime_error(std::string("the fiscal printer refused ") + command + ": " +
-                           ZEP_CALL(fiscal, RetornoImpFiscal)());
+                           ZEP_ENTRY(fiscal, RetornoImpFiscal)());
 }
 
 template <class Status>
@@ -162,31 +165,53 @@ void checked(Status status, Status ok, const char* device, const char* command) 
   }
 }
 
+// The fiscal printer's paper: each line onto the stream `context`.
+void printed(void* context, const char* line) {
+  *static_cast<std::ostream*>(context) << line << '\n';
+}
+
+// A block of the C interface's builders, as the printer's entries take it.
+using Block = std::unique_ptr<zep_block, decltype(&zep_block_free)>;
+
+Block built(zep_block* block) {
+  if (block == nullptr) {
+    std::size_t size = 0;
+    zep_last_error(nullptr, &size);
+    std::string error(size, '\0');
+    ++size;
+    zep_last_error(error.data(), &size);
+    throw std::runtime_error("a block could not be built: " + error);
+  }
+  return Block(block, &zep_block_free);
+}
+
 // One sale: two items, the second weighed on the scale, the display showing
-// each item and the total, the coupon printed from the module's blocks.
+// each item and the total, the coupon printed from the blocks the C
+// interface builds with the module's builders.
 void sale(std::ostream& out) {
   std::ostringstream receipt;
   std::ostringstream face;
-  checked(ZEP_CALL(fiscal, StartImpFiscal)(receipt), "StartImpFiscal");
-  checked(ZEP_CALL(display, StartDisplay)(face), simulated::display::Ok, "display", "StartDisplay");
-  checked(ZEP_CALL(scale, StartBalanca)("0.398;0.411;0.412"), simulated::scale::Ok, "scale",
+  checked(ZEP_ENTRY(fiscal, StartImpFiscal)(printed, &receipt), "StartImpFiscal");
+  checked(ZEP_ENTRY(display, StartDisplay)(face), simulated::display::Ok, "display",
+          "StartDisplay");
+  checked(ZEP_ENTRY(scale, StartBalanca)("0.398;0.411;0.412"), simulated::scale::Ok, "scale",
           "StartBalanca");
 
-  const std::int32_t tefError = 0;
-  const std::string includeCpf = "S", no = "N", none;
-  checked(ZEP_CALL(fiscal, AbreCupom)(Params_AbreCupom_Zep00000("", tefError, includeCpf, no, no,
-                                                                none, none, "", "", "", "CPF",
-                                                                "529.982.247-25", "", "", false)),
+  checked(ZEP_ENTRY(fiscal, AbreCupom)(
+              built(zep_Params_AbreCupom_Zep00000("", 0, "S", "N", "N", "", "", "", "", "", "CPF",
+                                                  "529.982.247-25", "", "", 0))
+                  .get()),
           "AbreCupom");
 
   auto sell = [&](const char* code, const char* name, const char* unit, double quantity,
                   double price, const std::string& shown) {
-    checked(ZEP_CALL(fiscal, VendaItem)(
-                Params_VendaItem_Zep00000("", "", "", code, name, "T18", "01", unit, "", "18,00",
-                                          "", 0, quantity, price, 0.0, 0.0, false)),
+    checked(ZEP_ENTRY(fiscal, VendaItem)(
+                built(zep_Params_VendaItem_Zep00000("", "", "", code, name, "T18", "01", unit, "",
+                                                    "18,00", "", 0, quantity, price, 0.0, 0.0, 0))
+                    .get()),
             "VendaItem");
     const std::int64_t value = simulated::toCentavos(quantity * price);
-    checked(ZEP_CALL(display, DisplayEnviaTexto)(
+    checked(ZEP_ENTRY(display, DisplayEnviaTexto)(
                 std::string(name) + "\n" + rightAligned(shown, simulated::formatReais(value))),
             simulated::display::Ok, "display", "DisplayEnviaTexto");
     showDevice(out, "display", face);
@@ -198,7 +223,7 @@ void sale(std::ostream& out) {
   std::string readings;
   simulated::scale::Status weighed = simulated::scale::Unstable;
   for (int reading = 0; reading < 10 && weighed == simulated::scale::Unstable; ++reading) {
-    weighed = ZEP_CALL(scale, BuscaPeso)(kilograms);
+    weighed = ZEP_ENTRY(scale, BuscaPeso)(&kilograms);
     readings += (readings.empty() ? "" : ", ") + simulated::formatQuantity(kilograms) + " kg" +
                 (weighed == simulated::scale::Unstable ? " settling" : "");
   }
@@ -208,22 +233,24 @@ void sale(std::ostream& out) {
        simulated::formatQuantity(kilograms) + " kg");
 
   double total = 0;
-  checked(ZEP_CALL(fiscal, ImpressaoVenda)(
-              Params_ImpressaoVenda_Zep00000("", "0001", "003", "", "", "42", "", "MARIA DA SILVA",
-                                             "Volte sempre", "COM1", 1, 0.0, 0.0),
-              total),
+  checked(ZEP_ENTRY(fiscal, ImpressaoVenda)(
+              built(zep_Params_ImpressaoVenda_Zep00000("", "0001", "003", "", "", "42", "",
+                                                       "MARIA DA SILVA", "Volte sempre", "COM1", 1,
+                                                       0.0, 0.0))
+                  .get(),
+              &total),
           "ImpressaoVenda");
-  checked(ZEP_CALL(display, DisplayEnviaTexto)(
+  checked(ZEP_ENTRY(display, DisplayEnviaTexto)(
               "TOTAL\n" +
               rightAligned("", "R$ " + simulated::formatReais(simulated::toCentavos(total)))),
           simulated::display::Ok, "display", "DisplayEnviaTexto");
   showDevice(out, "display", face);
-  checked(ZEP_CALL(fiscal, FechaCupom)("DINHEIRO", 50.0), "FechaCupom");
-  checked(ZEP_CALL(fiscal, StopImpFiscal)(), "StopImpFiscal");
-  ZEP_CALL(display, StopDisplay)();
-  ZEP_CALL(scale, StopBalanca)();
+  checked(ZEP_ENTRY(fiscal, FechaCupom)("DINHEIRO", 50.0), "FechaCupom");
+  checked(ZEP_ENTRY(fiscal, StopImpFiscal)(), "StopImpFiscal");
+  ZEP_ENTRY(display, StopDisplay)();
+  ZEP_ENTRY(scale, StopBalanca)();
 
-  out << "  receipt, coupon " << ZEP_CALL(fiscal, Nr_Cupom)() << ":\n";
+  out << "  receipt, coupon " << ZEP_ENTRY(fiscal, Nr_Cupom)() << ":\n";
   std::istringstream lines(receipt.str());
   const std::string rule = "    +" + std::string(40, '-') + "+\n";
   out << rule;
@@ -238,7 +265,7 @@ void sale(std::ostream& out) {
 int demo(const Io& io, const std::string& packages, bool verbose) {
   io.out << "zep-host demo: the module binds every slot set through the default shared\n"
          << "package, a sale runs through the slots, and every set is unbound again.\n"
-         << "packages: " << packages << "\n\n";
+         << "packages: " << printable(packages) << "\n\n";
 
   std::vector<Binding> bindings;
   int status = 0;

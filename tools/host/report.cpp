@@ -16,7 +16,7 @@ using inspect::Warning;
 // A message of several lines, each further line indented under the first.
 void printIndented(std::ostream& out, const std::string& lead, const std::string& text) {
   out << lead;
-  for (char c : text) {
+  for (char c : printable(text)) {
     out << c;
     if (c == '\n') out << std::string(lead.size(), ' ');
   }
@@ -25,6 +25,27 @@ void printIndented(std::ostream& out, const std::string& lead, const std::string
 
 }  // namespace
 
+std::string printable(std::string_view text) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string made;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n' || (byte >= 0x20 && byte != 0x7f)) {
+      made += c;
+    } else {
+      made += "\\x";
+      made += digits[byte >> 4];
+      made += digits[byte & 0xf];
+    }
+  }
+  return made;
+}
+
+std::string shown(std::string_view text) {
+  const std::string escaped = catalog::quoted(text);
+  return escaped.substr(1, escaped.size() - 2);
+}
+
 void printReport(const CheckReport& report, std::ostream& out) {
   const SlotSet& set = *report.set;
   out << "check " << set.name;
@@ -32,7 +53,7 @@ void printReport(const CheckReport& report, std::ostream& out) {
     out << ", " << catalog::argumentName(set.bind.argument) << ' '
         << showModel(set.bind.argument, report.model);
   }
-  out << ": package " << (report.package.empty() ? "(none)" : report.package) << '\n';
+  out << ": package " << (report.package.empty() ? "(none)" : printable(report.package)) << '\n';
   if (!report.failure.empty()) {
     printIndented(out, "the bind failed: ", report.failure.front());
     for (std::size_t i = 1; i < report.failure.size(); ++i) {
@@ -44,7 +65,8 @@ void printReport(const CheckReport& report, std::ostream& out) {
       if (finding.slot->entry != finding.slot->name) out << " (slot " << finding.slot->name << ')';
       out << '\n';
       for (const NearMiss& near : finding.nearMisses) {
-        out << "             the package exports " << near.name << ", " << near.how << '\n';
+        out << "             the package exports " << printable(near.name) << ", " << near.how
+            << '\n';
       }
     }
     out << report.boundEntries() << " of " << report.entries.size() << " entries bound";
@@ -57,16 +79,16 @@ void printReport(const CheckReport& report, std::ostream& out) {
     out << '\n';
   }
   for (const Warning& warning : report.warnings) {
-    out << (warning.refused ? "refused: " : "warning: ") << report.package << ' ' << warning.message
-        << '\n';
-    if (!warning.remedy.empty()) out << "  remedy: " << warning.remedy << '\n';
+    out << (warning.refused ? "refused: " : "warning: ") << printable(report.package) << ' '
+        << printable(warning.message) << '\n';
+    if (!warning.remedy.empty()) out << "  remedy: " << printable(warning.remedy) << '\n';
   }
   if (report.unload) {
-    out << "unload: " << report.file
+    out << "unload: " << printable(report.file)
         << (report.unload->unloaded ? " is gone" : " is still mapped after the unbind: ")
-        << report.unload->reason << '\n';
+        << printable(report.unload->reason) << '\n';
   }
-  for (const std::string& note : report.notes) out << "note: " << note << '\n';
+  for (const std::string& note : report.notes) out << "note: " << printable(note) << '\n';
 }
 
 }  // namespace zep::host

@@ -1,0 +1,28 @@
+# Makes the Debian packages of BUILD into OUTPUT. dpkg runs ldconfig by the
+# trigger that the library package declares, so the postinst and postrm that
+# cpack adds to call it again are taken out.
+#   cmake -DBUILD=... -DCPACK=... -DDPKG_DEB=... -DWORK=... -DOUTPUT=... -P debs.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/../../tests/support/host_run.cmake)
+file(REMOVE_RECURSE ${WORK})
+file(GLOB old ${OUTPUT}/*.deb)
+if(old)
+  file(REMOVE ${old})
+endif()
+zep_run(${CPACK} -G DEB --config ${BUILD}/CPackConfig.cmake -B ${WORK})
+file(GLOB debs ${WORK}/*.deb)
+foreach(deb IN LISTS debs)
+  get_filename_component(name ${deb} NAME_WE)
+  set(tree ${WORK}/${name})
+  zep_run(${DPKG_DEB} --raw-extract ${deb} ${tree})
+  foreach(script postinst postrm)
+    if(EXISTS ${tree}/DEBIAN/${script})
+      file(READ ${tree}/DEBIAN/${script} text)
+      string(REGEX REPLACE "#[^\n]*\n|set -e\n|ldconfig\n|if \\[ \"\\$1\" = \"(configure|remove)\" \\]; then\n|fi\n|[ \t\n]" "" rest "${text}")
+      if(NOT rest STREQUAL "")
+        message(FATAL_ERROR "${deb}'s ${script} does more than call ldconfig:\n${text}")
+      endif()
+      file(REMOVE ${tree}/DEBIAN/${script})
+    endif()
+  endforeach()
+  zep_run(${DPKG_DEB} --root-owner-group --build ${tree} ${OUTPUT})
+endforeach()

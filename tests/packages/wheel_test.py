@@ -1,0 +1,19 @@
+"""The wheel's module as a host uses it, with no setting: Module() finds the
+libraries the wheel installed beside it."""
+import os
+import sys
+
+import zep00001
+
+zep = zep00001.Module()
+assert os.path.dirname(zep00001.__file__) in zep00001.LIBRARY, zep00001.LIBRARY
+block = zep.build("VerificaSerialImp", UTILIZAIMPFIS=True, DSDIRCAD="C:\\CAD",
+                  ESQUEMACOR="PADRAO", REV_NRSERIE_IMP="BE0123")
+assert block[0] == ("UTILIZAIMPFIS", True), block
+# The shared package the wheel holds answers: "X" is bundled nowhere.
+try:
+    zep.bind("Balanca", "1")
+    sys.exit("the bind of a package that is nowhere succeeded")
+except zep00001.LoadError as failure:
+    assert str(failure).startswith("Erro na carga do pacote: X"), failure
+print("all passed")
