@@ -24,10 +24,13 @@ Result callWith(Result (*operation)(), const Model&) {
   return operation();
 }
 
-#define ZEP_OPERATION(operation, argument)                                                        \
-  {                                                                                               \
-#operation, Argument::argument, [](const Model& model) { return callWith(operation, model); } \
-  }
+// A set's operation: a call of the exported function of that name. A call,
+// not the function's address: under MinGW the address of a function imported
+// from the module is no constant the table could be made of.
+// clang-format off
+#define ZEP_OPERATION(operation, argument) \
+  {#operation, Argument::argument, [](const Model& model) { return callWith(operation, model); }}
+// clang-format on
 
 // Every slot, set by set in the host's order.
 const Slot kSlots[] = {
