@@ -37,7 +37,7 @@
 
 #include "catalog/catalog.hpp"
 #include "hostile_images.hpp"
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 #include "slots.hpp"
 
 namespace {

@@ -1,6 +1,6 @@
-# Reads the rows that the preprocessor makes from the entry lists for a
-# script run on the build machine (cmake -P, included): a record is a keyword
-# and the words that follow it, up to the next keyword.
+# Reads the rows that the preprocessor makes from the entry lists, for the
+# configure step and for scripts run on the build machine (cmake -P): a record
+# is a keyword and the words that follow it, up to the next keyword.
 #   zep_read_rows(<out> <file> <keyword>...)
 # sets <out> to the records in order, each its words joined by ",", the
 # keyword first ("slot,StartImpFiscal").

@@ -20,18 +20,29 @@ function(zep_export_only target template)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()
 
-# The sets with a fixed package, read from the set list: `out` becomes a list
-# of Set=Package pairs, in the list's order. The build is configured again
-# when the list changes.
+# The sets with a fixed package, read from the set list through the
+# preprocessor: `out` becomes a list of Set=Package pairs, in the list's
+# order. The build is configured again when the list changes.
 function(zep_fixed_packages out)
-  set(list ${PROJECT_SOURCE_DIR}/include/zep00001/entries/sets.def)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
-  file(STRINGS ${list} rows REGEX "^ZEP_SLOT_SET\\(")
+  include(${PROJECT_SOURCE_DIR}/cmake/rows.cmake)
+  set(template ${PROJECT_SOURCE_DIR}/cmake/fixed_packages.in)
+  set(rows ${PROJECT_BINARY_DIR}/fixed_packages.rows)
+  file(GLOB entry_lists ${PROJECT_SOURCE_DIR}/include/zep00001/entries/*.def)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${template} ${entry_lists})
+  execute_process(
+    COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include ${template} -o ${rows}
+    RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "The preprocessor could not read the set list: ${failed}")
+  endif()
+  zep_read_rows(records ${rows} fixed)
   set(pairs "")
-  foreach(row IN LISTS rows)
-    if(row MATCHES "^ZEP_SLOT_SET\\( *([A-Za-z0-9_]+) *,.*, *Fixed\\(\"([^\"]+)\"\\)")
-      list(APPEND pairs "${CMAKE_MATCH_1}=${CMAKE_MATCH_2}")
-    endif()
+  foreach(record IN LISTS records)
+    string(REPLACE "\"" "" record "${record}")
+    string(REPLACE "," ";" record "${record}")
+    list(GET record 1 set)
+    list(GET record 2 package)
+    list(APPEND pairs "${set}=${package}")
   endforeach()
   set(${out} ${pairs} PARENT_SCOPE)
 endfunction()

@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "inspect/explain.hpp"
-#include "message_handler.hpp"
-#include "package_search.hpp"
 #include "platform/platform.hpp"
+#include "shared_package/explain.hpp"
+#include "shared_package/message_handler.hpp"
+#include "shared_package/package_search.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {

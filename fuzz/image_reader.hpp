@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "inspect/explain.hpp"
-#include "inspect/image.hpp"
+#include "object/image.hpp"
+#include "shared_package/explain.hpp"
 
 inline void checkImage(const zep::inspect::Image& image, std::span<const std::uint8_t> bytes) {
   for (const auto* names : {&image.exports, &image.uniqueSymbols, &image.selfCallsByName}) {

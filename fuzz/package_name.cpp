@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "package_search.hpp"
 #include "platform/platform.hpp"
+#include "shared_package/package_search.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {

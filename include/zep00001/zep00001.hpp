@@ -72,7 +72,7 @@ extern "C" {
 // when the package lacks it) after the bind, and is null again after the
 // unbind. Entry "ImprimeMesasAbertas" fills the slot imprimeMesasAbertas.
 #define ZEP_ENTRY(slot) extern ZEP_API void* slot;
-#include "zep00001/entries/slots.def"
+#include "zep00001/entries/sets.def"
 
 // Bind and unbind of every slot set, InstanciaFuncoes_<Set> and
 // FinalizaFuncoes_<Set>, one pair a row of entries/sets.def, which says what

@@ -3,6 +3,7 @@
 #include "binding/protocol.hpp"
 
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 #include "platform/platform.hpp"
@@ -12,12 +13,32 @@
 namespace zep::binding {
 namespace {
 
-std::string packageName(const SlotSet& set, const Model& model) {
-  return set.fixedPackage != nullptr ? std::string(set.fixedPackage) : set.select(model);
+using sets::EmptyName;
+using sets::Failure;
+using sets::Gate;
+using sets::Slot;
+using sets::Unbind;
+
+// The set's lock, held by its bind and unbind throughout: an unbind in one
+// thread must not unload the package that a bind in another is looking up
+// entries in. Recursive, since a bind may reach a host's message handler that
+// binds or unbinds the same set again. The rows are constants, so the locks
+// stand beside them, one a row.
+std::recursive_mutex& busy(const SlotSet& set) {
+  static std::recursive_mutex locks[sets::kCount];
+  return locks[static_cast<std::size_t>(&set - sets::all().data())];
 }
 
 void clear(const SlotSet& set) noexcept {
-  for (const Entry& entry : set.entries) *entry.slot = nullptr;
+  for (const Slot& slot : set.slots) *slot.address = nullptr;
+}
+
+// Looks one entry up in the package and stores what it found (null when the
+// package lacks it) in the entry's slot, or the entry's trace stub while the
+// call trace is on: the one place a bind fills a slot.
+void fill(const Slot& slot, const platform::Exports& exports, const std::string& package) noexcept {
+  // The entry names are literals, so their views end in a null byte.
+  *slot.address = trace::wrap(slot.address, exports.find(slot.entry.data()), package);
 }
 
 // Runs `step`, ignoring what it raises; the thread-cancellation unwind must
@@ -35,17 +56,14 @@ void ignoringFailures(Step&& step) {
 
 // Loads the package and fills the slots. A null handle is a load failure:
 // looking symbols up in it would search the whole process.
-void load(SlotSet& set, const std::string& package) {
+void load(const SlotSet& set, const std::string& package) {
   void* handle = LoadBPL_FOS(package);
   if (handle == nullptr) {
     throw std::runtime_error("the shared package gave a null module handle for package \"" +
                              package + "\"");
   }
-  set.moduleHandle = handle;
-  platform::Exports exports(handle);
-  for (const Entry& entry : set.entries) {
-    *entry.slot = trace::wrap(entry.slot, exports.find(entry.name), package);
-  }
+  const platform::Exports exports(handle);
+  for (const Slot& slot : set.slots) fill(slot, exports, package);
 }
 
 void tellOperator(const std::exception& caught, const std::string& package) {
@@ -61,15 +79,15 @@ std::string failureMessage(const std::string& package) {
   return "Erro na carga do pacote: " + package;
 }
 
-bool bind(SlotSet& set, const Model& model) {
+bool bind(const SlotSet& set, const Model& model) {
   if (set.departures.gate == Gate::PositiveUseFlag && model.code <= 0) return true;
-  std::lock_guard<std::recursive_mutex> serialized(set.busy);
+  std::lock_guard<std::recursive_mutex> serialized(busy(set));
   std::string package;
   if (set.departures.failure == Failure::TellOperator) {
     // Only the runtime's general exception is reported to the operator;
     // anything else passes to the caller, as does a failing Mensagem.
     try {
-      package = packageName(set, model);
+      package = set.package(model);
       load(set, package);
     } catch (const std::exception& caught) {
       tellOperator(caught, package);
@@ -77,7 +95,7 @@ bool bind(SlotSet& set, const Model& model) {
     return true;
   }
   try {
-    package = packageName(set, model);
+    package = set.package(model);
     if (package.empty() && set.departures.emptyName == EmptyName::NothingToBind) return true;
     load(set, package);
   } catch (const std::exception&) {
@@ -89,23 +107,23 @@ bool bind(SlotSet& set, const Model& model) {
   return true;
 }
 
-bool unbind(SlotSet& set, const Model& model) {
-  std::lock_guard<std::recursive_mutex> serialized(set.busy);
+bool unbind(const SlotSet& set, const Model& model) {
+  std::lock_guard<std::recursive_mutex> serialized(busy(set));
   std::string package;
   switch (set.departures.unbind) {
     case Unbind::ClearThenSelect:
       ignoringFailures([&] { clear(set); });
-      package = packageName(set, model);
+      package = set.package(model);
       break;
     case Unbind::SelectAndClear:
       ignoringFailures([&] {
-        package = packageName(set, model);
+        package = set.package(model);
         clear(set);
       });
       break;
     case Unbind::Unguarded:
       clear(set);
-      package = packageName(set, model);
+      package = set.package(model);
       break;
   }
   UnLoadBPL(package);

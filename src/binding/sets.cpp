@@ -1,60 +1,110 @@
-// The slot sets as data, each expanded from its row of entries/sets.def, and
-// their bind and unbind operations.
-#include "binding/protocol.hpp"
+// The table of the slot sets, made once from entries/sets.def. Compiled into
+// the module, which binds over it, and into the catalogue, which reads it in
+// the programs that link the module.
+#include "binding/sets.hpp"
+
+#include <algorithm>
+
 #include "zep00001/zep00001.hpp"
 
-namespace zep::binding {
+namespace zep::sets {
 namespace {
 
-// The entry tables, one per set, from the one slot list.
-#define ZEP_SET_BEGIN(set) const Entry set##Entries[] = {
-#define ZEP_ENTRY_AS(slot, name) {name, &::slot},
-#define ZEP_SET_END(set) \
-  }                      \
-  ;
-#include "zep00001/entries/slots.def"
+// An operation called with what the model holds for its one parameter.
+template <class Result>
+Result callWith(Result (*operation)(std::int32_t), const Model& model) {
+  return operation(model.code);
+}
+template <class Result>
+Result callWith(Result (*operation)(const std::string&), const Model& model) {
+  return operation(model.text);
+}
+template <class Result>
+Result callWith(Result (*operation)(), const Model&) {
+  return operation();
+}
+
+// A set's operation: a call of the exported function of that name. A call,
+// not the function's address: under MinGW the address of a function imported
+// from the module is no constant the table could be made of.
+// clang-format off
+#define ZEP_OPERATION(operation, argument) \
+  {#operation, Argument::argument, [](const Model& model) { return callWith(operation, model); }}
+// clang-format on
+
+// Every slot, set by set in the host's order.
+const Slot kSlots[] = {
+#define ZEP_ENTRY_AS(slot, entry) {entry, #slot, &::slot},
+#include "zep00001/entries/sets.def"
+};
+
+// sets.def read as names, "set <Set>" for a row and the slot's name for each
+// entry after it: where each set's slots stand in kSlots. Unlike the slots'
+// addresses, these are constants, so the table is made before any code runs.
+constexpr std::string_view kListed[] = {
+#define ZEP_SET(set, bindArgument, unbindArgument) "set " #set,
+#define ZEP_ENTRY_AS(slot, entry) #slot,
+#include "zep00001/entries/sets.def"
+};
+
+constexpr bool isRow(std::string_view line, std::string_view set) {
+  return line.starts_with("set ") && (set.empty() || line.substr(4) == set);
+}
+
+// The set's slots: the names listed after its row, up to the next row.
+constexpr std::span<const Slot> slotsOf(std::string_view set) {
+  const auto row = std::find_if(std::begin(kListed), std::end(kListed),
+                                [&](std::string_view line) { return isRow(line, set); });
+  const auto next = std::find_if(row + 1, std::end(kListed),
+                                 [](std::string_view line) { return isRow(line, {}); });
+  const auto rowsBefore = std::count_if(std::begin(kListed), row,
+                                        [](std::string_view line) { return isRow(line, {}); });
+  const std::size_t first = static_cast<std::size_t>(row - std::begin(kListed) - rowsBefore);
+  return {kSlots + first, static_cast<std::size_t>(next - row - 1)};
+}
+
+// The set's place among the rows.
+constexpr std::size_t indexOf(std::string_view set) {
+  const auto row = std::find_if(std::begin(kListed), std::end(kListed),
+                                [&](std::string_view line) { return isRow(line, set); });
+  return static_cast<std::size_t>(std::count_if(
+      std::begin(kListed), row, [](std::string_view line) { return isRow(line, {}); }));
+}
+
+constinit const SlotSet kSets[] = {
+#define ZEP_SELECTED_SET(set, argument, emptyName, unbinding)               \
+  {#set,                                                                    \
+   ZEP_OPERATION(InstanciaFuncoes_##set, argument),                         \
+   ZEP_OPERATION(FinalizaFuncoes_##set, argument),                          \
+   ZEP_OPERATION(RetNomeBpl_##set, argument),                               \
+   {},                                                                      \
+   {Gate::Always, EmptyName::emptyName, Failure::Raise, Unbind::unbinding}, \
+   slotsOf(#set)},
+#define ZEP_FIXED_SET(set, package, bindArgument, unbindArgument, gate, failure, unbinding) \
+  {#set,                                                                                    \
+   ZEP_OPERATION(InstanciaFuncoes_##set, bindArgument),                                     \
+   ZEP_OPERATION(FinalizaFuncoes_##set, unbindArgument),                                    \
+   {{}, Argument::None, nullptr},                                                           \
+   package,                                                                                 \
+   {Gate::gate, EmptyName::PassOn, Failure::failure, Unbind::unbinding},                    \
+   slotsOf(#set)},
+#include "zep00001/entries/sets.def"
+};
 
 }  // namespace
 
-// What the host passed, by argument kind.
-#define ZEP_PASS_ModelCode model.code
-#define ZEP_PASS_ModelText *model.text
-#define ZEP_PASS_UseFlag model.code
-#define ZEP_PASS_None
-#define ZEP_MODEL_ModelCode \
-  Model { modelCode }
-#define ZEP_MODEL_ModelText \
-  Model { 0, &modelCode }
-#define ZEP_MODEL_UseFlag \
-  Model { useFlag }
-#define ZEP_MODEL_None \
-  Model {}
+std::string SlotSet::package(const Model& model) const {
+  return selects() ? select(model) : std::string(fixedPackage);
+}
 
-// A set's package: its selection over the bind's model, or its fixed name.
-#define ZEP_SELECTS(set, argument) \
-  [](const Model& model) { return RetNomeBpl_##set(ZEP_PASS_##argument); }
-#define ZEP_SELECTS_NONE(set, package) nullptr
-#define ZEP_NAMES_NONE(set, argument) nullptr
-#define ZEP_NAMES(set, package) package
+std::size_t SlotSet::boundSlots() const {
+  return static_cast<std::size_t>(std::count_if(
+      slots.begin(), slots.end(), [](const Slot& slot) { return *slot.address != nullptr; }));
+}
 
-// The set descriptions, SlotSet <Set>.
-#define ZEP_SLOT_SET(set, bindArgument, unbindArgument, package, gate, emptyName, failure, unbind) \
-  SlotSet set{set##Entries,                                                                        \
-              ZEP_PACKAGE_CASE(package, set, bindArgument, ZEP_NAMES_NONE, ZEP_NAMES),             \
-              ZEP_PACKAGE_CASE(package, set, bindArgument, ZEP_SELECTS, ZEP_SELECTS_NONE),         \
-              {Gate::gate, EmptyName::emptyName, Failure::failure, Unbind::unbind}};
+std::span<const SlotSet> all() { return kSets; }
+
+#define ZEP_SET(set, bindArgument, unbindArgument) const SlotSet& set = kSets[indexOf(#set)];
 #include "zep00001/entries/sets.def"
 
-}  // namespace zep::binding
-
-// The operations, each one call of the protocol.
-#define ZEP_SET(set, bindArgument, unbindArgument)                              \
-  bool InstanciaFuncoes_##set(ZEP_ARGUMENT_##bindArgument) {                    \
-    using zep::binding::Model;                                                  \
-    return zep::binding::bind(zep::binding::set, ZEP_MODEL_##bindArgument);     \
-  }                                                                             \
-  bool FinalizaFuncoes_##set(ZEP_ARGUMENT_##unbindArgument) {                   \
-    using zep::binding::Model;                                                  \
-    return zep::binding::unbind(zep::binding::set, ZEP_MODEL_##unbindArgument); \
-  }
-#include "zep00001/entries/sets.def"
+}  // namespace zep::sets

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "interface.hpp"
-#include "message_handler.hpp"
 #include "platform/platform.hpp"
+#include "shared_package/message_handler.hpp"
 #include "zep00001/zep00001.hpp"
 
 extern "C" {

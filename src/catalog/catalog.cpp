@@ -1,4 +1,5 @@
-// The catalogue of the sets, from sets.def and slots.def alone.
+// The catalogue of the sets: the table read by name, and the words of its
+// messages.
 #include "catalog/catalog.hpp"
 
 #include <algorithm>
@@ -9,44 +10,6 @@
 
 namespace zep::catalog {
 namespace {
-
-// The slots of each set, <Set>Slots.
-#define ZEP_SET_BEGIN(set) const Slot set##Slots[] = {
-#define ZEP_ENTRY_AS(slot, entry) {entry, #slot, &::slot},
-#define ZEP_SET_END(set) \
-  }                      \
-  ;
-#include "zep00001/entries/slots.def"
-
-// How each argument kind reaches the module's operations.
-#define ZEP_PASS_ModelCode model.code
-#define ZEP_PASS_ModelText model.text
-#define ZEP_PASS_UseFlag model.code
-#define ZEP_PASS_None
-
-// The operation <prefix><set>, as an Operation.
-#define ZEP_CALL(Result, operation, argument) \
-  []([[maybe_unused]] const Model& model) { return Result(operation(ZEP_PASS_##argument)); }
-#define ZEP_OPERATION(Result, prefix, set, argument) \
-  Operation<Result> { #prefix #set, Argument::argument, ZEP_CALL(Result, prefix##set, argument) }
-#define ZEP_SELECTS(set, argument) ZEP_OPERATION(std::string, RetNomeBpl_, set, argument)
-#define ZEP_SELECTS_NONE(set, package) \
-  Operation<std::string> { {}, Argument::None, nullptr }
-#define ZEP_NAMES_NONE(set, argument) std::string_view()
-#define ZEP_NAMES(set, package) std::string_view(package)
-
-// The sets.
-const SlotSet kSets[] = {
-#define ZEP_SLOT_SET(set, bindArgument, unbindArgument, package, gate, emptyName, failure, unbind) \
-  {#set,                                                                                           \
-   ZEP_OPERATION(bool, InstanciaFuncoes_, set, bindArgument),                                      \
-   ZEP_OPERATION(bool, FinalizaFuncoes_, set, unbindArgument),                                     \
-   ZEP_PACKAGE_CASE(package, set, bindArgument, ZEP_SELECTS, ZEP_SELECTS_NONE),                    \
-   ZEP_PACKAGE_CASE(package, set, bindArgument, ZEP_NAMES_NONE, ZEP_NAMES),                        \
-   {Gate::gate, EmptyName::emptyName, Failure::failure, Unbind::unbind},                           \
-   set##Slots},
-#include "zep00001/entries/sets.def"
-};
 
 void collect(const std::exception& failure, std::vector<std::string>& chain) {
   chain.push_back(failure.what());
@@ -61,19 +24,10 @@ void collect(const std::exception& failure, std::vector<std::string>& chain) {
 
 }  // namespace
 
-std::string SlotSet::package(const Model& model) const {
-  return selects() ? select(model) : std::string(fixedPackage);
-}
-
-std::size_t SlotSet::boundSlots() const {
-  return static_cast<std::size_t>(std::count_if(
-      slots.begin(), slots.end(), [](const Slot& slot) { return *slot.address != nullptr; }));
-}
-
-std::span<const SlotSet> sets() { return kSets; }
+std::span<const SlotSet> sets() { return sets::all(); }
 
 const SlotSet* findSet(std::string_view name) {
-  for (const SlotSet& set : kSets) {
+  for (const SlotSet& set : sets()) {
     if (sameLetters(set.name, name)) return &set;
   }
   return nullptr;
@@ -81,7 +35,7 @@ const SlotSet* findSet(std::string_view name) {
 
 std::size_t slotCount() {
   std::size_t count = 0;
-  for (const SlotSet& set : kSets) count += set.slots.size();
+  for (const SlotSet& set : sets()) count += set.slots.size();
   return count;
 }
 

@@ -1,12 +1,10 @@
-// The slot sets at run time: one table, expanded once from the entry lists,
-// for every program that asks about the sets by name or goes through them
-// all (the C interface, zep-host, the benchmarks, the tests). It stands on
-// the module's public header alone: a set's operations are the exported
-// ones, its slots the exported slots.
+// The catalogue of the slot sets: the table of the sets (binding/sets.hpp)
+// as the programs that link the module ask about it, by name or all in turn
+// (the C interface, zep-host, the benchmarks, the tests), with the words
+// their messages use.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <exception>
 #include <optional>
 #include <span>
@@ -14,50 +12,20 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog/kinds.hpp"
+#include "binding/sets.hpp"
 
 namespace zep::catalog {
 
-// What an operation is given: the integer (model code or use flag) or the
-// text model code, whichever its argument kind takes.
-struct Model {
-  std::int32_t code = 0;
-  std::string text;
-};
-
-// One of the module's operations, called with a model.
-template <class Result>
-struct Operation {
-  std::string_view name;  // "InstanciaFuncoes_ImpFiscal"
-  Argument argument;
-  Result (*call)(const Model& model);
-
-  Result operator()(const Model& model) const { return call(model); }
-};
-
-struct Slot {
-  std::string_view entry;  // the name looked up in the package
-  std::string_view name;   // the slot's own name
-  void** address;
-};
-
-struct SlotSet {
-  std::string_view name;
-  Operation<bool> bind;
-  Operation<bool> unbind;
-  // RetNomeBpl_<Set> for a set whose package follows from the model code;
-  // for any other, no call and the set always loads fixedPackage.
-  Operation<std::string> select;
-  std::string_view fixedPackage;
-  Departures departures;
-  // In lookup order.
-  std::span<const Slot> slots;
-
-  bool selects() const { return select.call != nullptr; }
-  // The package the bind loads for `model`.
-  std::string package(const Model& model) const;
-  std::size_t boundSlots() const;
-};
+using sets::Argument;
+using sets::Departures;
+using sets::EmptyName;
+using sets::Failure;
+using sets::Gate;
+using sets::Model;
+using sets::Operation;
+using sets::Slot;
+using sets::SlotSet;
+using sets::Unbind;
 
 // Every set, in the host's order.
 std::span<const SlotSet> sets();

@@ -3,5 +3,5 @@
 
 extern "C" {
 #define ZEP_ENTRY(slot) void* slot = nullptr;
-#include "zep00001/entries/slots.def"
+#include "zep00001/entries/sets.def"
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "catalog/catalog.hpp"
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 
 namespace zep::inspect {
 

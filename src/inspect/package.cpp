@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "inspect/image.hpp"
-#include "package_search.hpp"
+#include "object/image.hpp"
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
+#include "shared_package/package_search.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace zep::inspect {

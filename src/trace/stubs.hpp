@@ -1,6 +1,6 @@
 // What the stubs of a target give the recorder, and what they call in it.
 // Each stub is kStubSize bytes long, stub i at zep_trace_stubs + i * kStubSize,
-// one a row of entries/slots.def in its order; a target without stubs has
+// one a slot, the sets' slots of entries/sets.def in turn; a target without stubs has
 // zep_trace_stub_count 0, and tracing is unsupported there.
 #pragma once
 

@@ -22,7 +22,7 @@
   .balign 16
 _zep_trace_stubs:
   .set zep_trace_index, 0
-#include "zep00001/entries/slots.def"
+#include "zep00001/entries/sets.def"
 
 /* The frame while the recorder runs: 0 its four arguments, 16 eax, 20 ecx,
    24 edx; then the index at 28, the caller's return address at 32 and its

@@ -20,7 +20,7 @@
   .balign 16
 zep_trace_stubs:
   .set zep_trace_index, 0
-#include "zep00001/entries/slots.def"
+#include "zep00001/entries/sets.def"
 
   /* Saved across the recorder's call, each in its place of the frame: the
      argument words in the order the recorder reads them, al (the vector

@@ -19,7 +19,7 @@
   .balign 16
 zep_trace_stubs:
   .set zep_trace_index, 0
-#include "zep00001/entries/slots.def"
+#include "zep00001/entries/sets.def"
 
 /* The frame: 0 the callees' home area, 32 the copied stack words, 128 the
    argument registers (the recorder reads the words from there), 160 the

@@ -12,11 +12,13 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "binding/sets.hpp"
 #include "trace/file.hpp"
 #include "trace/stubs.hpp"
 #include "zep00001/zep00001.hpp"
@@ -34,22 +36,10 @@ struct Traced {
 
 namespace {
 
-// The slots in the order of the stubs, with their entry and set names.
-struct SlotName {
-  void** slot;
-  const char* entry;
-  const char* set;
-};
-// The set rows carry no slot; each names the set of the rows after it.
-#define ZEP_SET_BEGIN(set) {nullptr, nullptr, #set},
-#define ZEP_ENTRY_AS(slot, name) {&::slot, name, nullptr},
-const SlotName kRows[] = {
-#include "zep00001/entries/slots.def"
-};
-
+// The stubs stand in the order of the sets' slots taken in turn.
 std::size_t slotCount() {
   std::size_t count = 0;
-  for (const SlotName& row : kRows) count += row.slot != nullptr;
+  for (const sets::SlotSet& set : sets::all()) count += set.slots.size();
   return count;
 }
 
@@ -58,9 +48,9 @@ std::vector<std::atomic<const Traced*>> traced(slotCount());
 std::mutex switchLock;              // around the switch and traced binds
 const char* pendingPath = nullptr;  // ZEP_TRACE, opened at the first traced bind
 
-std::string quotedJson(const char* text) {
+std::string quotedJson(std::string_view text) {
   std::string out;
-  for (const char* p = text; *p != '\0'; ++p) {
+  for (const char* p = text.data(); p != text.data() + text.size(); ++p) {
     const unsigned char c = static_cast<unsigned char>(*p);
     if (c == '"' || c == '\\') {
       out += '\\';
@@ -79,15 +69,15 @@ std::string quotedJson(const char* text) {
 
 // The interned description of (slot, entry, package): binding the same
 // package again makes nothing new.
-const Traced* describe(std::size_t index, const SlotName& row, const char* set, void* target,
-                       const std::string& package) {
+const Traced* describe(std::size_t index, std::string_view entry, std::string_view set,
+                       void* target, const std::string& package) {
   static std::map<std::tuple<std::size_t, void*, std::string>, std::unique_ptr<Traced>> made;
   std::unique_ptr<Traced>& found = made[{index, target, package}];
   if (!found) {
     found.reset(new Traced{
         target,
-        "{\"name\":\"" + quotedJson(row.entry) + "\",\"cat\":\"" + quotedJson(set) + "\",\"ph\":\"",
-        ",\"args\":{\"package\":\"" + quotedJson(package.c_str()) + "\",\"words\":["});
+        "{\"name\":\"" + quotedJson(entry) + "\",\"cat\":\"" + quotedJson(set) + "\",\"ph\":\"",
+        ",\"args\":{\"package\":\"" + quotedJson(package) + "\",\"words\":["});
   }
   traced[index].store(found.get(), std::memory_order_release);
   return found.get();
@@ -271,18 +261,15 @@ void* stubFor(void** slot, void* address, const std::string& package) {
       return address;
     }
   }
-  const char* set = nullptr;
   std::size_t index = 0;
-  for (const SlotName& row : kRows) {
-    if (row.slot == nullptr) {
-      set = row.set;
-      continue;
+  for (const sets::SlotSet& set : sets::all()) {
+    for (const sets::Slot& row : set.slots) {
+      if (row.address == slot) {
+        describe(index, row.entry, set.name, address, package);
+        return const_cast<unsigned char*>(zep_trace_stubs + index * kStubSize);
+      }
+      ++index;
     }
-    if (row.slot == slot) {
-      describe(index, row, set, address, package);
-      return const_cast<unsigned char*>(zep_trace_stubs + index * kStubSize);
-    }
-    ++index;
   }
   return address;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "names.hpp"
+
 namespace {
 
 using namespace zep::catalog;
@@ -18,6 +20,18 @@ TEST(Catalogue, FindsASetByItsNameInAnyLetterCaseOnly) {
   EXPECT_EQ(findSet("sAT")->name, "Sat");
   EXPECT_EQ(findSet("Sat "), nullptr);
   EXPECT_EQ(findSet(""), nullptr);
+}
+
+// The table cuts one list of every slot into the sets: taken in turn, they
+// give it back whole and in order, each set's run beginning with its own.
+TEST(Catalogue, TheSetsSlotsInTurnAreTheSlotListInOrder) {
+  std::vector<std::string> inTurn;
+  for (const SlotSet& set : sets()) {
+    for (const Slot& slot : set.slots) inTurn.emplace_back(slot.name);
+  }
+  EXPECT_EQ(inTurn, slotNames());
+  EXPECT_EQ(findSet("ImpCheque")->slots.front().entry, "ImpChqChar");
+  EXPECT_EQ(findSet("Leitor")->slots.size(), 2u);
 }
 
 TEST(Catalogue, ReadsAModelAsItsKindTakesIt) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "hostile_images.hpp"
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 
 using ::testing::Contains;
 using ::testing::ElementsAre;

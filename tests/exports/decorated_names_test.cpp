@@ -131,7 +131,7 @@ TEST_F(ModuleDefinition, ExportsEverySlotAsDataUnderBothNames) {
     EXPECT_EQ(byName[name]->internal, #slot);                                              \
     EXPECT_TRUE(byName[name]->data) << name;                                               \
   }
-#include "zep00001/entries/slots.def"
+#include "zep00001/entries/sets.def"
   EXPECT_EQ(slots, slotNames().size());
   EXPECT_EQ(byName.count("ImprimeMesasAbertas"), 0u);
 }

@@ -11,9 +11,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "package_search.hpp"
 #include "packages.hpp"
 #include "scratch_package.hpp"
+#include "shared_package/package_search.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {

@@ -7,7 +7,7 @@
 inline std::vector<std::string> slotNames() {
   std::vector<std::string> names;
 #define ZEP_ENTRY(slot) names.push_back(#slot);
-#include "zep00001/entries/slots.def"
+#include "zep00001/entries/sets.def"
   return names;
 }
 

@@ -1,6 +1,6 @@
 // What the readers share: telling the formats apart, reading a file, and
 // naming machines as a till engineer knows them.
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 
 #include <cstdio>
 #include <filesystem>

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "inspect/bytes.hpp"
-#include "inspect/image.hpp"
+#include "object/bytes.hpp"
+#include "object/image.hpp"
 
 namespace zep::inspect {
 namespace {

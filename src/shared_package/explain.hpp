@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::inspect {

@@ -1,10 +1,10 @@
-#include "package_search.hpp"
+#include "shared_package/package_search.hpp"
 
 #include <algorithm>
 #include <cstring>
 
-#include "inspect/explain.hpp"
 #include "platform/platform.hpp"
+#include "shared_package/explain.hpp"
 
 namespace zep::shared_package {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "inspect/image.hpp"
+#include "object/image.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::shared_package {

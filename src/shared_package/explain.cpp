@@ -1,10 +1,10 @@
-#include "inspect/explain.hpp"
+#include "shared_package/explain.hpp"
 
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
-#include "inspect/bytes.hpp"
+#include "object/bytes.hpp"
 #include "platform/loaded.hpp"
 
 namespace zep::inspect {
