@@ -8,6 +8,7 @@ the answering packages); CTest sets both, and for the sale ZEP_HOST
 """
 
 import ctypes
+import json
 import os
 import pathlib
 import subprocess
@@ -156,6 +157,20 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(raised.exception.causes[0].split("\n")[:2], [
             'cannot load package "X": libX.so is in none of the package directories',
             f"  {self.packages}/libX.so: no such file"])
+
+    def test_a_trace_writes_down_each_call_through_the_slots(self):
+        # mkdtemp's mode 0700: the tracer refuses a directory others may write.
+        with tempfile.TemporaryDirectory() as directory:
+            trace = pathlib.Path(directory, "calls.json")
+            with self.zep.traced(trace), self.zep.bound("Sat"):
+                self.assertEqual(self.answer("EmitirVenda"), "answering/zep03000:EmitirVenda")
+            events = json.loads(trace.read_text())
+        begun = [(event["name"], event["cat"]) for event in events if event["ph"] == "B"]
+        self.assertIn(("EmitirVenda", "Sat"), begun)
+        with self.assertRaisesRegex(zep00001.ArgumentError, "."):
+            self.zep.start_trace(trace)  # its directory is gone
+        with self.assertRaises(zep00001.TextError):
+            self.zep.start_trace(f"{directory}/\u0100.json")
 
     def test_a_missing_library_says_where_it_looked(self):
         environment = dict(os.environ, ZEP_C_LIBRARY="/nowhere/libzep00001_c.so.1")

@@ -158,6 +158,35 @@ static class ModuleTest
         Module.OnMensagem = null;
     }
 
+    [DllImport("libc", SetLastError = true)]
+    static extern int mkdir(string path, uint mode);
+
+    static void ATraceWritesDownTheCallsThroughTheSlots()
+    {
+        // Mode 0700: the tracer refuses a directory others may write.
+        string directory = System.IO.Path.Combine(System.IO.Path.GetTempPath(), "zep-trace-" + Guid.NewGuid().ToString("N"));
+        Expect(mkdir(directory, Convert.ToUInt32("700", 8)) == 0, "a private directory " + directory);
+        string trace = System.IO.Path.Combine(directory, "calls.json");
+        Module.StartTrace(trace);
+        Module.Bind("Sat");
+        Expect(Call("EmitirVenda") == "answering/zep03000:EmitirVenda", "a traced call answers " + Call("EmitirVenda"));
+        Module.Unbind("Sat");
+        Module.StopTrace();
+        string events = System.IO.File.ReadAllText(trace);
+        Expect(events.Contains("{\"name\":\"EmitirVenda\",\"cat\":\"Sat\",\"ph\":\"B\""), "the trace holds the call: " + events);
+        System.IO.Directory.Delete(directory, true);
+        try
+        {
+            Module.StartTrace(trace);
+            Expect(false, "a trace into a missing directory throws");
+        }
+        catch (ArgumentException e)
+        {
+            Expect(e.ParamName == "file", "the refusal names file: " + e.Message);
+        }
+        Throws<ArgumentException>(() => Module.StartTrace(directory + "/\u0100.json"), "a file name Windows-1252 lacks");
+    }
+
     static int Main(string[] arguments)
     {
         SlotsFollowBindAndUnbind();
@@ -167,6 +196,7 @@ static class ModuleTest
         TextsCrossAsWindows1252(arguments[1]);
         AnEmptyBindIsVisible();
         OperatorMessagesReachTheHandler(arguments[0]);
+        ATraceWritesDownTheCallsThroughTheSlots();
         if (failures > 0) return 1;
         Console.WriteLine("all passed");
         return 0;

@@ -8,7 +8,7 @@ program pascal_test;
 {$IFDEF FPC}{$MODE DELPHI}{$H+}{$ENDIF}
 
 uses
-  SysUtils, Variants, Zep00001;
+  BaseUnix, Classes, SysUtils, Variants, Zep00001;
 
 type
   TAnswer = function: PAnsiChar; cdecl;
@@ -217,6 +217,44 @@ begin
   Recorder.Free;
 end;
 
+procedure ATraceWritesDownTheCallsThroughTheSlots;
+var
+  Directory, Trace: string;
+  Events: TStringList;
+begin
+  { Mode 0700: the tracer refuses a directory others may write. }
+  Directory := GetTempDir + 'zep-trace-' + IntToStr(GetProcessID);
+  Expect(fpMkdir(Directory, &700) = 0, 'a private directory ' + Directory);
+  Trace := Directory + '/calls.json';
+  ZepStartTrace(Trace);
+  InstanciaFuncoes_Sat;
+  Expect(Answer(EmitirVenda) = 'answering/zep03000:EmitirVenda',
+    'a traced call answers ' + Answer(EmitirVenda));
+  FinalizaFuncoes_Sat;
+  ZepStopTrace;
+  Events := TStringList.Create;
+  Events.LoadFromFile(Trace);
+  Expect(Pos('{"name":"EmitirVenda","cat":"Sat","ph":"B"', Events.Text) > 0,
+    'the trace holds the call: ' + Events.Text);
+  Events.Free;
+  DeleteFile(Trace);
+  RemoveDir(Directory);
+  try
+    ZepStartTrace(Trace);
+    Expect(False, 'a trace into a missing directory raises');
+  except
+    on E: EZepError do
+      Expect(E.Message <> '', 'the refusal says why');
+  end;
+  try
+    ZepStartTrace(Trace + #0'.old');
+    Expect(False, 'a file name holding a NUL is refused');
+  except
+    on E: EZepError do
+      Expect(Pos('FileName holds U+0000', E.Message) = 1, 'the refusal is ' + E.Message);
+  end;
+end;
+
 begin
   { As a Lazarus program: its strings are UTF-8. }
   SetMultiByteConversionCodePage(CP_UTF8);
@@ -228,6 +266,7 @@ begin
   AnEmptyBindIsVisible;
   VersionIsTheLibrarys;
   OperatorMessagesReachTheHandler;
+  ATraceWritesDownTheCallsThroughTheSlots;
   if Failures > 0 then
     Halt(1);
   Writeln('all passed');
