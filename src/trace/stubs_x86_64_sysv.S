@@ -61,9 +61,10 @@ zep_trace_forward:
      (DW_CFA_expression rip, breg3 + 0), and the stack is the caller's. The
      unwinder tells frames apart by their stack pointers, which the entry
      now shares with its caller: this frame's CFA is put one word above
-     the caller's stack pointer, which is given outright. */
+     the caller's stack pointer, which is given outright (DW_CFA_val_offset
+     rsp, 1 x -8, spelt out: clang's assembler lacks .cfi_val_offset). */
   .cfi_def_cfa_offset 8
-  .cfi_val_offset %rsp, -8
+  .cfi_escape 0x14, 0x07, 0x01
   .cfi_escape 0x10, 0x10, 0x02, 0x73, 0x00
   call *%r11
   .cfi_def_cfa_offset 0
