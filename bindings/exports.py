@@ -1,6 +1,7 @@
 """What the build takes from the rows besides the bindings: the module's
 Windows module-definition file, with each host-visible name under its
-decorated and its plain name; a plain listing of the exported declarations;
+decorated and its plain name and, apart from them, the internal entry under
+its plain name; a plain listing of the exported declarations;
 the fixed packages for CMake.
 
 The decorated names: "@Zep00001@" and the name; for a function "$qqr" and
@@ -71,6 +72,8 @@ def module_definition(rows, library):
         lines += [f'  "{decorate(name, types)}" = {name}', f"  {name}"]
     lines += [f"  {name}" for name in rows.package_entries]
     lines += [f'  "{decorate(name, [])}" = {function}' for name, function in rows.unit_entries]
+    # Not the host's: the module's companions ask for it by its plain name.
+    lines += [f"  {name}" for name in rows.internal_entries]
     return "\n".join(lines) + "\n"
 
 

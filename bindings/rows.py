@@ -5,7 +5,7 @@ import re
 from dataclasses import dataclass, field
 
 KEYWORDS = {"set", "fixed", "slots", "slot", "selection", "builder", "parameter",
-            "package", "unit"}
+            "package", "unit", "internal"}
 ARGUMENT_KINDS = {"ModelCode", "UseFlag", "ModelText", "None"}
 PARAMETER_KINDS = {"Text", "Integer", "Double", "Boolean"}
 PASSINGS = {"ByValue", "ByRef"}
@@ -55,6 +55,7 @@ class Rows:
     builders: list = field(default_factory=list)
     package_entries: list = field(default_factory=list)  # names
     unit_entries: list = field(default_factory=list)  # (name, function)
+    internal_entries: list = field(default_factory=list)  # names, apart from the host's
 
     @property
     def slots(self):
@@ -127,6 +128,9 @@ def read_rows(text):
         elif keyword == "unit":
             name, function = words
             rows.unit_entries.append((name, function))
+        elif keyword == "internal":
+            (name,) = words
+            rows.internal_entries.append(name)
     for slot_set in rows.sets:
         if not slot_set.slots:
             raise RowsError(f"set {slot_set.name} has no slots")

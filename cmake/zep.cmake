@@ -11,7 +11,8 @@ function(zep_export_only target template)
   get_filename_component(stem ${template} NAME_WE)
   set(map ${CMAKE_CURRENT_BINARY_DIR}/${stem}.map)
   add_custom_command(OUTPUT ${map}
-    COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include ${source} -o ${map}
+    COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include
+            -I${PROJECT_SOURCE_DIR}/src ${source} -o ${map}
     DEPENDS ${source} ${ARGN}
     COMMENT "Export list of ${target}" VERBATIM)
   add_custom_target(${target}_exports DEPENDS ${map})
@@ -38,14 +39,15 @@ function(zep_generate)
   file(GLOB inputs ${PROJECT_SOURCE_DIR}/include/zep00001/entries/*.def ${bindings}/*.in
        ${bindings}/*.py)
   set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-               ${inputs} ${PROJECT_SOURCE_DIR}/src/frame/windows/runtime.def)
+               ${inputs} ${PROJECT_SOURCE_DIR}/src/frame/windows/runtime.def
+               ${PROJECT_SOURCE_DIR}/src/binding/internal.def)
   set(platform unix)
   if(WIN32)
     set(platform windows)
   endif()
   execute_process(
     COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include
-            -I${PROJECT_SOURCE_DIR}/src/frame/windows ${bindings}/rows.in
+            -I${PROJECT_SOURCE_DIR}/src -I${PROJECT_SOURCE_DIR}/src/frame/windows ${bindings}/rows.in
     COMMAND ${Python3_EXECUTABLE} -B ${bindings}/generate.py ${bindings} ${ZEP_BINDINGS_DIR}
             ${generated} ${platform}
     RESULTS_VARIABLE results)

@@ -19,18 +19,10 @@ using sets::Gate;
 using sets::Slot;
 using sets::Unbind;
 
-// A set's run-time state, one a row, indexed like the rows (which are
-// constants). Its lock is held by its bind and unbind throughout: an unbind
-// in one thread must not unload the package that a bind in another is
-// looking up entries in. Recursive, since a bind may reach a host's message
-// handler that binds or unbinds the same set again.
-struct SetState {
-  std::recursive_mutex busy;
-};
+using internal::SetState;
 
 SetState& stateOf(const SlotSet& set) {
-  static SetState states[sets::kCount];
-  return states[static_cast<std::size_t>(&set - sets::all().data())];
+  return states()[static_cast<std::size_t>(&set - sets::all().data())];
 }
 
 std::recursive_mutex& busy(const SlotSet& set) { return stateOf(set).busy; }
@@ -81,6 +73,16 @@ void tellOperator(const std::exception& caught, const std::string& package) {
 
 }  // namespace
 
+SetState* states() {
+  static SetState all[sets::kCount];
+  return all;
+}
+
+std::string boundPackage(const SlotSet& set) {
+  std::lock_guard<std::recursive_mutex> serialized(busy(set));
+  return stateOf(set).package;
+}
+
 std::string failureMessage(const std::string& package) {
   return "Erro na carga do pacote: " + package;
 }
@@ -95,6 +97,7 @@ bool bind(const SlotSet& set, const Model& model) {
     try {
       package = set.package(model);
       load(set, package);
+      stateOf(set).package = package;
     } catch (const std::exception& caught) {
       tellOperator(caught, package);
     }
@@ -104,6 +107,7 @@ bool bind(const SlotSet& set, const Model& model) {
     package = set.package(model);
     if (package.empty() && set.departures.emptyName == EmptyName::NothingToBind) return true;
     load(set, package);
+    stateOf(set).package = package;
   } catch (const std::exception&) {
     std::throw_with_nested(BindingFailure(failureMessage(package)));
   } catch (...) {
@@ -115,6 +119,8 @@ bool bind(const SlotSet& set, const Model& model) {
 
 bool unbind(const SlotSet& set, const Model& model) {
   std::lock_guard<std::recursive_mutex> serialized(busy(set));
+  // Its slots are cleared even when the unbind fails.
+  stateOf(set).package.clear();
   std::string package;
   switch (set.departures.unbind) {
     case Unbind::ClearThenSelect:

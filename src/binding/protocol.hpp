@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "binding/internal.hpp"
 #include "binding/sets.hpp"
 
 namespace zep::binding {
@@ -15,6 +16,11 @@ using sets::SlotSet;
 bool bind(const SlotSet& set, const Model& model);
 // Clears the set's slots and has its package unloaded.
 bool unbind(const SlotSet& set, const Model& model);
+
+// Each set's run-time state, indexed like the rows.
+internal::SetState* states();
+// The package the set's latest bind loaded, "" while unbound.
+std::string boundPackage(const SlotSet& set);
 
 // The message of the binding failure for a package.
 std::string failureMessage(const std::string& package);

@@ -1,6 +1,6 @@
 // The table of the slot sets, made once from entries/sets.def. Compiled into
-// the module, which binds over it, and into the catalogue, which reads it in
-// the programs that link the module.
+// the module alone, which binds over it; the programs that link the module
+// read it through the module's internal entry.
 #include "binding/sets.hpp"
 
 #include <algorithm>
@@ -98,15 +98,6 @@ constinit const SlotSet kSets[] = {
 };
 
 }  // namespace
-
-std::string SlotSet::package(const Model& model) const {
-  return selects() ? select(model) : std::string(fixedPackage);
-}
-
-std::size_t SlotSet::boundSlots() const {
-  return static_cast<std::size_t>(std::count_if(
-      slots.begin(), slots.end(), [](const Slot& slot) { return *slot.address != nullptr; }));
-}
 
 std::span<const SlotSet> all() { return kSets; }
 

@@ -1,10 +1,11 @@
 // The table of the slot sets: one row a set, made once from
 // entries/sets.def. The module binds over it; the catalogue, the C interface,
-// zep-host, the tests and the benchmarks read it. A row's operations are the
-// module's exported ones and its slots the exported slots, so the table means
-// the same in the module and in a program that links the module.
+// zep-host, the tests and the benchmarks read the module's own copy through
+// its internal entry. A row's operations are the module's exported ones and
+// its slots the exported slots.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -75,11 +76,17 @@ struct SlotSet {
 
   bool selects() const { return select.call != nullptr; }
   // The package the bind loads for `model`.
-  std::string package(const Model& model) const;
-  std::size_t boundSlots() const;
+  std::string package(const Model& model) const {
+    return selects() ? select(model) : std::string(fixedPackage);
+  }
+  std::size_t boundSlots() const {
+    return static_cast<std::size_t>(std::count_if(
+        slots.begin(), slots.end(), [](const Slot& slot) { return *slot.address != nullptr; }));
+  }
 };
 
-// Every set, in the host's order.
+// Every set, in the host's order: the module's own table. Its companions
+// reach it through the internal entry (binding/internal.hpp).
 std::span<const SlotSet> all();
 
 // How many sets there are: one a row.

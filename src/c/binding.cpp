@@ -1,12 +1,10 @@
 // zep_bind, zep_unbind, zep_select and zep_slot: the module's operations
 // found by set or slot name in the catalogue, each set's argument read from
 // text as its kind wants it.
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "catalog/catalog.hpp"
 #include "interface.hpp"
@@ -58,29 +56,6 @@ const SlotSet& setNamed(const char* name) {
   throw ArgumentError(message);
 }
 
-// The package each set's latest bind through this interface loaded, by the
-// set's place in the catalogue, for zep_bound: the slots alone cannot say
-// which of a selecting set's packages filled them.
-struct BoundPackages {
-  std::mutex lock;
-  std::vector<std::string> names = std::vector<std::string>(catalog::sets().size());
-};
-
-BoundPackages& boundPackages() {
-  static BoundPackages packages;
-  return packages;
-}
-
-std::size_t indexOf(const SlotSet& set) {
-  return static_cast<std::size_t>(&set - catalog::sets().data());
-}
-
-void remember(const SlotSet& set, std::string package) {
-  BoundPackages& packages = boundPackages();
-  const std::lock_guard<std::mutex> hold(packages.lock);
-  packages.names[indexOf(set)] = std::move(package);
-}
-
 // The set's bind or unbind. The module's operations report failure by
 // raising; a false result would be a failure that says nothing, so it is not
 // taken as success.
@@ -89,11 +64,7 @@ int perform(const char* set, const char* model, Operation<bool> SlotSet::*which)
     const SlotSet& named = setNamed(set);
     const Operation<bool>& operation = named.*which;
     const Model read = modelFor(operation, model);
-    const bool binding = which == &SlotSet::bind;
-    // An unbind clears the slots even when it fails.
-    if (!binding) remember(named, "");
     if (!operation(read)) throw std::runtime_error(std::string(operation.name) + " returned false");
-    if (binding) remember(named, named.package(read));
   });
 }
 
@@ -129,9 +100,10 @@ int ZEP_CALL zep_bound(const char* set, char* out, size_t* size) {
     const zep::catalog::SlotSet& named = setNamed(set);
     std::string package;
     if (named.boundSlots() != 0) {
-      const std::lock_guard<std::mutex> hold(boundPackages().lock);
-      package = boundPackages().names[indexOf(named)];
-      // Bound through the module's own exports, not through this interface.
+      // The module records it for every bind, through this interface or
+      // through its own exports.
+      package = zep::catalog::module().boundPackage(named);
+      // Slots filled by no bind the module saw.
       if (package.empty()) package = named.fixedPackage;
       // A char, not a one-letter literal: GCC 12 at -O3 warns of an overlap.
       if (package.empty()) package = '?';

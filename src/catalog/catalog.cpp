@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <sstream>
+#include <stdexcept>
 
 #include "zep00001/zep00001.hpp"
 
@@ -24,7 +25,18 @@ void collect(const std::exception& failure, std::vector<std::string>& chain) {
 
 }  // namespace
 
-std::span<const SlotSet> sets() { return sets::all(); }
+const internal::Interface& module() {
+  static const internal::Interface* const found = internal::zep00001_internal(internal::kVersion);
+  if (found == nullptr || found->size < sizeof(internal::Interface)) {
+    throw std::runtime_error(
+        "the module PKG_ZEP00001 loaded is not the one this program was built with: it lacks "
+        "internal interface version " +
+        std::to_string(internal::kVersion));
+  }
+  return *found;
+}
+
+std::span<const SlotSet> sets() { return {module().sets, module().count}; }
 
 const SlotSet* findSet(std::string_view name) {
   for (const SlotSet& set : sets()) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "binding/internal.hpp"
 #include "binding/sets.hpp"
 
 namespace zep::catalog {
@@ -27,7 +28,11 @@ using sets::Slot;
 using sets::SlotSet;
 using sets::Unbind;
 
-// Every set, in the host's order.
+// The module's internal interface; raises when the module loaded is not
+// the one this program was built with.
+const internal::Interface& module();
+
+// Every set, in the host's order: the module's table.
 std::span<const SlotSet> sets();
 
 // The set of that name in any letter case, or null.

@@ -16,6 +16,7 @@
 #include "c_api.hpp"
 #include "exports.hpp"
 #include "names.hpp"
+#include "zep00001/zep00001.hpp"
 
 namespace {
 
@@ -277,6 +278,13 @@ TEST_F(CBinding, BoundTellsTheSetsPackageAndAnEmptyBind) {
   ASSERT_EQ(zep_unbind("Sat", nullptr), ZEP_OK);
   std::size_t size = 0;
   EXPECT_EQ(zep_bound("Nada", nullptr, &size), ZEP_ERR_ARGUMENT);
+}
+
+TEST_F(CBinding, BoundTellsThePackageOfABindThroughTheModulesOwnExport) {
+  ASSERT_TRUE(InstanciaFuncoes_Display("3"));
+  EXPECT_EQ(bound("Display"), "ZEP01500");
+  ASSERT_TRUE(FinalizaFuncoes_Display("3"));
+  EXPECT_EQ(bound("Display"), "");
 }
 
 TEST_F(CBinding, ATextOneByteTooLargeForItsBufferGivesItsPrefixAndLength) {

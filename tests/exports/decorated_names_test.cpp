@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "internal_names.hpp"
 #include "module_definition.hpp"
 #include "names.hpp"
 
@@ -173,8 +174,11 @@ TEST_F(ModuleDefinition, EncodesEveryOperationsParametersAsItsListHasThem) {
 }
 
 TEST_F(ModuleDefinition, HoldsNothingElse) {
-  // Every slot and operation under two names, four runtime entry points.
-  EXPECT_EQ(rows_.size(), 2 * (slotNames().size() + operationNames().size()) + 4);
+  // Every slot and operation under two names, four runtime entry points and,
+  // apart from them, the internal entries under their plain names.
+  EXPECT_EQ(rows_.size(),
+            2 * (slotNames().size() + operationNames().size()) + 4 + internalNames().size());
+  for (const std::string& name : internalNames()) EXPECT_EQ(exported().count(name), 1u) << name;
   EXPECT_EQ(exported().size(), rows_.size());
 }
 
