@@ -68,4 +68,10 @@ TEST(Catalogue, CauseChainGivesEveryNestedMessageOutermostFirst) {
   }
 }
 
+TEST(Catalogue, IsTheModulesOwnTableWhichAnswersNoOtherInterfaceVersion) {
+  const zep::internal::Interface& module = zep::catalog::module();
+  EXPECT_EQ(zep::catalog::sets().data(), module.sets);
+  EXPECT_EQ(zep::internal::zep00001_internal(zep::internal::kVersion + 1), nullptr);
+}
+
 }  // namespace
