@@ -10,9 +10,11 @@ language's filler below makes from the rows. The outputs are
 OUTPUT_DIR/pascal/zep00001.pas, OUTPUT_DIR/dotnet/Zep00001.cs and
 OUTPUT_DIR/python/zep00001.py; one left unchanged keeps its time, so that
 nothing built from it is made again. The platform is the one the module is
-built for, whose library name the .NET file imports.
+built for, whose library name the .NET file imports. @ZEP_VERSION@ anywhere
+receives the module's version, from the environment variable ZEP_VERSION.
 """
 
+import os
 import re
 import sys
 from dataclasses import dataclass, field
@@ -288,6 +290,7 @@ def fill(template, parts):
         if marker not in template:
             raise RowsError(f"no line {marker.strip()}")
         template = template.replace(marker, text)
+    template = template.replace("@ZEP_VERSION@", os.environ["ZEP_VERSION"])
     left = re.search(r"@ZEP_[A-Z_]+@", template)
     if left:
         raise RowsError(f"nothing fills {left.group(0)}")
