@@ -241,7 +241,7 @@ def dotnet_builder(builder):
         return (f"{indent}public static {result} {name}(\n{indent}    "
                 + f",\n{indent}    ".join(parameters) + ")\n"
                 f"{indent}{{\n"
-                f"{indent}    return {made_by}(zep_{name}(\n{indent}        "
+                f"{indent}    return {made_by}(() => zep_{name}(\n{indent}        "
                 + f",\n{indent}        ".join(arguments) + "));\n"
                 f"{indent}}}\n")
 
@@ -251,7 +251,8 @@ def dotnet_builder(builder):
         + ",\n            ".join(c_parameters) + ");\n\n"
         f"        /// <summary>The block of {name}, one {{ key, value }} a pair.</summary>\n"
         + method("        ", "object[][]", "Pairs"))
-    block = method("            ", "Block", "NewBlock")
+    block = (f"            /// <summary>The block of {name} as a <see cref=\"Block\"/>.</summary>\n"
+             + method("            ", "Block", "NewBlock"))
     return pairs, block
 
 
