@@ -165,7 +165,7 @@ def pascal_builder(builder):
         parameters.append(parameter)
         c_parameters.append(f"{p.name}: {PASCAL_C_TYPES[p.kind]}")
         arguments.append({"Text": f"PAnsiChar(ZepText({p.name}, '{p.name}'))",
-                          "Boolean": f"Ord({p.name})"}.get(p.kind, p.name))
+                          "Boolean": f"ZepFlag({p.name}, '{p.name}')"}.get(p.kind, p.name))
     # One parameter a line: the builders take up to seventeen.
     listed = ";\n  ".join(parameters)
     call = f"zep_{builder.name}(\n    " + ",\n    ".join(arguments) + ")"
