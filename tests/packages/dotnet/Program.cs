@@ -14,3 +14,7 @@ catch (BindingFailure failure)
 {
     Console.WriteLine(failure.Message);
 }
+Console.WriteLine($"assembly version: {typeof(Module).Assembly.GetName().Version}");
+// The runtime package alone holds no simulated device to fall back on.
+string native = System.IO.Path.Combine(AppContext.BaseDirectory, "runtimes", "linux-x64", "native", "zep00001");
+Console.WriteLine($"simulated devices: {System.IO.Directory.GetFiles(native, "libzep03000.so").Length}");
