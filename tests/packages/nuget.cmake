@@ -28,7 +28,7 @@ else()
   zep_run(${DOTNET} run --project ${CONSOLE})
   message("${output}")
   zep_expect_output("${output}" "EmitirVenda bound: True" "Erro na carga do pacote: X"
-                    "assembly version: ${VERSION}.0" "simulated devices: 0")
+                    "assembly version: ${VERSION}.0" "simulated devices: 0" "escaped: True")
   # The IDE's documentation of the binding, beside the assembly.
   if(NOT EXISTS ${CACHE}/zep00001/${VERSION}/lib/netstandard2.0/Zep00001.xml)
     message(FATAL_ERROR "the package Zep00001 holds no Zep00001.xml")
