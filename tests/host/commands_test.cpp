@@ -77,6 +77,9 @@ TEST(Identify, TellsABrokenAndAForeignPackageAndAFileOthersMayWrite) {
     EXPECT_EQ(result.status, 1);
     EXPECT_THAT(result.out, HasSubstr("not loadable: it is built for 32-bit x86"));
   }
+  // Windows' checks read access lists when the package is loaded; the file
+  // system's modes say nothing there.
+  if (fs::path::preferred_separator == '\\') return;
   const fs::path directory = fs::path(testing::TempDir()) / "zep-identify";
   fs::create_directories(directory);
   fs::permissions(directory, fs::perms::others_write | fs::perms::group_write,
