@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <span>
 
 #include "object/image.hpp"
 #include "platform/platform.hpp"
+#include "shared_package/explain.hpp"
 #include "shared_package/package_search.hpp"
 
 namespace zep::inspect {
@@ -53,54 +55,72 @@ void readSets(Identity& identity, const Image& image) {
                    });
 }
 
-// As a load would find the file: its directory the only one searched.
-void checkTrust(Identity& identity, const Image& image) {
-  const std::filesystem::path path = std::filesystem::absolute(identity.file);
-  std::string tried;
-  std::optional<shared_package::FoundPackage> found =
-      shared_package::findPackage(path.parent_path().string(), "", *identity.package, tried);
-  if (!found) {
-    identity.unloadable = "the default shared package would not open it:" + tried;
-    return;
-  }
+void checkTrust(Identity& identity, const shared_package::FoundPackage& found, const Image& image) {
   identity.trustChecked = true;
   const std::uint32_t user = platform::effectiveUser();
-  for (shared_package::TrustFinding& finding : shared_package::trustFindings(*found, user)) {
+  for (shared_package::TrustFinding& finding : shared_package::trustFindings(found, user)) {
     identity.trust.push_back({finding.kind, finding.refused,
                               finding.subject + " " + finding.problem, std::move(finding.remedy)});
   }
   std::string reason;
   bool local = false;
-  if (!shared_package::dependenciesTrusted(found->opened, image, user, reason, local)) {
+  if (!shared_package::dependenciesTrusted(found.opened, image, user, reason, local)) {
     identity.trust.push_back({"dependency", true, reason, ""});
   }
 }
 
+// What keeps the loader from taking the file at all, or nothing.
+std::string unloadable(const Image& image, std::span<const std::uint8_t> bytes) {
+  if (image.target.format == ImageFormat::None) return "is no library: " + describeContent(bytes);
+  if (image.target != processTarget()) {
+    return "is built for " + describeTarget(image.target) + ", not for this host's " +
+           describeTarget(processTarget());
+  }
+  if (image.kind != ImageKind::SharedLibrary) return "is no shared library";
+  if (!image.defect.empty()) return "is damaged: " + image.defect;
+  return {};
+}
+
 }  // namespace
 
+// A package's file is opened as a load opens it, its directory the only one
+// searched, and what is read and checked is that open file.
 Identity identify(const std::string& file) {
   Identity identity;
   identity.file = file;
+  identity.package = packageNameOf(std::filesystem::path(file).filename().string());
   std::vector<std::uint8_t> bytes;
-  std::string error;
-  if (!readFile(file, bytes, error)) {
-    identity.unloadable = "cannot be read: " + error;
-    return identity;
+  std::optional<shared_package::FoundPackage> found;
+  if (identity.package) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(file, error);
+    std::string tried;
+    if (!error) {
+      found =
+          shared_package::findPackage(path.parent_path().string(), "", *identity.package, tried);
+    }
+    std::uint64_t size = 0;
+    if (!found) {
+      identity.unloadable = "cannot be opened as the default shared package opens it:" +
+                            (error ? " " + error.message() : tried);
+      return identity;
+    }
+    if (!platform::readFileHead(found->opened, kLargestLibrary, bytes, size) ||
+        bytes.size() != size) {
+      identity.unloadable = "cannot be read whole";
+      return identity;
+    }
+  } else {
+    std::string error;
+    if (!readFile(file, bytes, error)) {
+      identity.unloadable = "cannot be read: " + error;
+      return identity;
+    }
   }
   const Image image = readImage(bytes);
-  if (image.target.format == ImageFormat::None) {
-    identity.unloadable = "is no library: " + describeContent(bytes);
-  } else if (image.target != processTarget()) {
-    identity.unloadable = "is built for " + describeTarget(image.target) +
-                          ", not for this host's " + describeTarget(processTarget());
-  } else if (image.kind != ImageKind::SharedLibrary) {
-    identity.unloadable = "is no shared library";
-  } else if (!image.defect.empty()) {
-    identity.unloadable = "is damaged: " + image.defect;
-  }
+  identity.unloadable = unloadable(image, bytes);
   readSets(identity, image);
-  identity.package = packageNameOf(std::filesystem::path(file).filename().string());
-  if (identity.unloadable.empty() && identity.package) checkTrust(identity, image);
+  if (found && identity.unloadable.empty()) checkTrust(identity, *found, image);
   return identity;
 }
 
