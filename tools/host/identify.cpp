@@ -1,11 +1,24 @@
 // zep-host identify: what each package file is, read where it stands.
 #include <algorithm>
+#include <map>
 
 #include "host/parts.hpp"
 
 namespace zep::host {
 
 using inspect::Identity;
+
+namespace {
+
+// A set's table, read back once a run: the tables are the module's, fixed.
+const std::vector<SelectionRow>& tableOf(const SlotSet& set) {
+  static std::map<const SlotSet*, std::vector<SelectionRow>> tables;
+  auto known = tables.find(&set);
+  if (known == tables.end()) known = tables.emplace(&set, selectionTable(set)).first;
+  return known->second;
+}
+
+}  // namespace
 
 std::vector<LoadedBy> loadedBy(const std::string& package) {
   std::vector<LoadedBy> ways;
@@ -14,7 +27,7 @@ std::vector<LoadedBy> loadedBy(const std::string& package) {
       if (set.fixedPackage == package) ways.push_back({std::string(set.name), {}});
       continue;
     }
-    for (const SelectionRow& row : selectionTable(set)) {
+    for (const SelectionRow& row : tableOf(set)) {
       if (row.package == package) ways.push_back({std::string(set.name), row.codes});
     }
   }
