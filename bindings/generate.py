@@ -16,9 +16,11 @@ slots, builders and runtime entry points of the lists, one record a keyword
   GENERATED_DIR/fixed_packages.cmake: the sets with a fixed package.
 One left unchanged keeps its time, so that nothing built from it is made
 again. The platform is the one the module is built for, whose library name
-the .NET file imports.
+the .NET file imports. @ZEP_VERSION@ anywhere in a template receives the
+module's version, from the environment variable ZEP_VERSION.
 """
 
+import os
 import re
 import sys
 from pathlib import Path
@@ -41,6 +43,7 @@ def fill(template, parts):
         if marker not in template:
             raise RowsError(f"no line {marker.strip()}")
         template = template.replace(marker, text)
+    template = template.replace("@ZEP_VERSION@", os.environ["ZEP_VERSION"])
     left = re.search(r"@ZEP_[A-Z_]+@", template)
     if left:
         raise RowsError(f"nothing fills {left.group(0)}")

@@ -36,7 +36,7 @@ def pascal_builder(builder):
         parameters.append(parameter)
         c_parameters.append(f"{p.name}: {PASCAL_C_TYPES[p.kind]}")
         arguments.append({"Text": f"PAnsiChar(ZepText({p.name}, '{p.name}'))",
-                          "Boolean": f"Ord({p.name})"}.get(p.kind, p.name))
+                          "Boolean": f"ZepFlag({p.name}, '{p.name}')"}.get(p.kind, p.name))
     # One parameter a line: the builders take up to seventeen.
     listed = ";\n  ".join(parameters)
     call = f"zep_{builder.name}(\n    " + ",\n    ".join(arguments) + ")"
@@ -112,7 +112,7 @@ def dotnet_builder(builder):
         return (f"{indent}public static {result} {name}(\n{indent}    "
                 + f",\n{indent}    ".join(parameters) + ")\n"
                 f"{indent}{{\n"
-                f"{indent}    return {made_by}(zep_{name}(\n{indent}        "
+                f"{indent}    return {made_by}(() => zep_{name}(\n{indent}        "
                 + f",\n{indent}        ".join(arguments) + "));\n"
                 f"{indent}}}\n")
 
@@ -122,7 +122,8 @@ def dotnet_builder(builder):
         + ",\n            ".join(c_parameters) + ");\n\n"
         f"        /// <summary>The block of {name}, one {{ key, value }} a pair.</summary>\n"
         + method("        ", "object[][]", "Pairs"))
-    block = method("            ", "Block", "NewBlock")
+    block = (f"            /// <summary>The block of {name} as a <see cref=\"Block\"/>.</summary>\n"
+             + method("            ", "Block", "NewBlock"))
     return pairs, block
 
 

@@ -45,6 +45,8 @@ function(zep_generate)
   if(WIN32)
     set(platform windows)
   endif()
+  # The templates' @ZEP_VERSION@.
+  set(ENV{ZEP_VERSION} ${PROJECT_VERSION})
   execute_process(
     COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include
             -I${PROJECT_SOURCE_DIR}/src -I${PROJECT_SOURCE_DIR}/src/frame/windows ${bindings}/rows.in

@@ -5,7 +5,7 @@
    interface builds (const zep_block*); the host frees them.
 
      cc -std=c99 sale.c $(pkg-config --cflags --libs zep00001)
-     ZEP_PACKAGE_PATH=<prefix>/lib/zep00001/simulated ./a.out
+     ZEP_PACKAGE_PATH=<prefix>/lib/<triplet>/zep00001/simulated ./a.out
 
    Exits with 1 when a step fails. */
 #include <stdint.h>

@@ -5,7 +5,7 @@
 // interface builds (Module.Blocks), disposed of once the entry has returned.
 //
 //   mcs Sale.cs <prefix>/share/zep00001/dotnet/Zep00001.cs
-//   LD_LIBRARY_PATH=<prefix>/lib ZEP_PACKAGE_PATH=<prefix>/lib/zep00001/simulated mono Sale.exe
+//   LD_LIBRARY_PATH=<prefix>/lib/<triplet> ZEP_PACKAGE_PATH=<prefix>/lib/<triplet>/zep00001/simulated mono Sale.exe
 using System;
 using System.Collections.Generic;
 using System.Runtime.InteropServices;

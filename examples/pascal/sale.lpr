@@ -5,8 +5,8 @@
   blocks the C interface builds (NewBlock_...), freed with ZepFreeBlock once
   the entry has returned.
 
-    fpc -Fu<prefix>/share/zep00001/pascal -Fl<prefix>/lib sale.lpr
-    LD_LIBRARY_PATH=<prefix>/lib ZEP_PACKAGE_PATH=<prefix>/lib/zep00001/simulated ./sale }
+    fpc -Fu<prefix>/share/zep00001/pascal -Fl<prefix>/lib/<triplet> sale.lpr
+    LD_LIBRARY_PATH=<prefix>/lib/<triplet> ZEP_PACKAGE_PATH=<prefix>/lib/<triplet>/zep00001/simulated ./sale }
 program sale;
 
 {$IFDEF FPC}{$MODE DELPHI}{$H+}{$ENDIF}

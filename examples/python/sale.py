@@ -4,8 +4,8 @@ scale), prints the sale, closes the coupon and unbinds every set; then shows
 the receipt as zep-host demo does. The blocks go to the fiscal printer as
 the C interface built them.
 
-    PYTHONPATH=<prefix>/share/zep00001/python LD_LIBRARY_PATH=<prefix>/lib \\
-        ZEP_PACKAGE_PATH=<prefix>/lib/zep00001/simulated python3 sale.py
+    PYTHONPATH=<prefix>/share/zep00001/python LD_LIBRARY_PATH=<prefix>/lib/<triplet> \\
+        ZEP_PACKAGE_PATH=<prefix>/lib/<triplet>/zep00001/simulated python3 sale.py
 """
 
 import ctypes

@@ -11,6 +11,7 @@ import ctypes
 import json
 import os
 import pathlib
+import re
 import subprocess
 import sys
 import tempfile
@@ -27,7 +28,10 @@ def texts():
     for line in TEXTS.read_text(encoding="utf-8").splitlines():
         if line and not line.startswith("#"):
             name, text, expected = line.split("\t")
-            text = text.replace("\\0", "\0")
+            text = re.sub(r"\\u([0-9A-Fa-f]{4})", lambda code: chr(int(code.group(1), 16)),
+                          text.replace("\\0", "\0"))
+            # UTF-16 code units as Python's code points: a pair is one character.
+            text = text.encode("utf-16-le", "surrogatepass").decode("utf-16-le", "surrogatepass")
             if expected.startswith("refused "):
                 yield name, text, chr(int(expected.split("U+")[1], 16))
             else:
@@ -117,6 +121,35 @@ class ModuleTest(unittest.TestCase):
             self.zep.build("VerificaSerialImp", True, None, "", "")
         with self.assertRaises(OverflowError):
             self.zep.build("ImpressaoVenda", *[""] * 10, 2**31, 0.0, 0.0)
+        # A Boolean that C would take as false (2**32) or as true (2) alike.
+        for wrong in (2**32, 2, "False", None):
+            with self.assertRaisesRegex(TypeError, "UTILIZAIMPFIS = .* is no Boolean"):
+                self.zep.build("VerificaSerialImp", wrong, "", "", "")
+        self.assertEqual(self.zep.build("VerificaSerialImp", 1, "", "", "")[0],
+                         ("UTILIZAIMPFIS", True))
+
+    def test_the_version_is_the_modules(self):
+        version = self.zep._c.zep_version
+        version.restype = ctypes.c_char_p
+        self.assertEqual(zep00001.__version__, version().decode())
+
+    def test_a_failure_decodes_whatever_the_code_page(self):
+        # A package directory named in Windows-1252 (0xE7, "c" cedilla) told
+        # through a UTF-8 code page: the byte shows escaped.
+        directory = tempfile.mkdtemp()
+        named = os.path.join(os.fsencode(directory), b"pre\xe7o")
+        os.mkdir(named)
+        program = ("import sys, zep00001\n"
+                   "zep00001.set_code_page('utf-8')\n"
+                   "try:\n"
+                   "    zep00001.Module().bind('Balanca', '4')\n"
+                   "except zep00001.LoadError as error:\n"
+                   "    print(ascii(str(error)))\n")
+        environment = {**os.environb, b"ZEP_PACKAGE_PATH": named}
+        run = subprocess.run([sys.executable, "-c", program], env=environment,
+                             capture_output=True, text=True, check=False)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn("pre\\\\xe7o/libZEP01200.so", run.stdout)
 
     def test_texts_cross_as_windows_1252_and_come_back_unchanged(self):
         c = self.zep._c

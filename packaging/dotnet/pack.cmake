@@ -5,7 +5,8 @@
 #   cmake -DDOTNET=... -DPROJECT=Zep00001.csproj -DRUNTIME=<runtime's library directory>
 #         -DC_LIBRARY=<SONAME> -DLINKER_NAME=<libzep00001_c.so> -DMODULE=<module's file>
 #         -DPRIVATE=<private directory> [-DWIN_X64=DIR] [-DWIN_X86=DIR] -DVERSION=...
-#         -DWORK=... -DOUTPUT=... -P pack.cmake
+#         -DWORK=... -DOUTPUT=... [-DDEMO=<simulated devices> -DDEMO_PROJECT=...] -P pack.cmake
+# With DEMO, Zep00001.Demo too, from DEMO_PROJECT's nuspec.
 include(${CMAKE_CURRENT_LIST_DIR}/../../tests/support/host_run.cmake)
 set(native ${WORK}/linux-x64)
 file(REMOVE_RECURSE ${native})
@@ -30,3 +31,9 @@ endforeach()
 file(REMOVE ${OUTPUT}/Zep00001.${VERSION}.nupkg)
 zep_run(${DOTNET} pack ${PROJECT} --nologo -c Release -o ${OUTPUT}
         -p:ZepNativeLinuxX64=${native} ${windows})
+
+if(DEMO)
+  file(REMOVE ${OUTPUT}/Zep00001.Demo.${VERSION}.nupkg)
+  zep_run(${DOTNET} pack ${DEMO_PROJECT} --nologo -c Release -o ${OUTPUT}
+          -p:NuspecProperties=native=${DEMO})
+endif()

@@ -40,6 +40,11 @@ if(LANGUAGE STREQUAL "dotnet")
   # The module finds its shared package in its private directory beside it.
   file(COPY ${library_dir}/zep00001/lib_dll.so DESTINATION ${WORK}/runtime/zep00001)
   set(ENV{LD_LIBRARY_PATH} ${WORK}/runtime)
+  # The tests of the binding find the C interface by ZEP_C_LIBRARY alone.
+  if(NOT SALE)
+    unset(ENV{LD_LIBRARY_PATH})
+    set(ENV{ZEP_C_LIBRARY} ${WORK}/runtime/libzep00001_c.so.1)
+  endif()
 endif()
 if(SALE)
   set(ENV{ZEP_PACKAGE_PATH} ${library_dir}/zep00001/simulated)

@@ -2,9 +2,10 @@
 # Packages leg: `cmake --build build --target packages` in the main build
 # (which tests/run-all has just built and tested) and the tests of what it
 # makes, labelled packaging: lintian on the Debian packages, the example host
-# against them unpacked, the wheel in a fresh venv, the NuGet package under
-# xunit and in a fresh console project. Without the .NET SDK the NuGet part is
-# left out, and said to be.
+# against them unpacked, the wheel in a fresh venv and then the demo wheel
+# beside it running the README's sale, the NuGet package under xunit and in a
+# fresh console project, and with the demo package in a second one running the
+# README's sale. Without the .NET SDK the NuGet part is left out, and said to be.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source tests/legs/skip.bash

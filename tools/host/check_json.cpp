@@ -1,7 +1,9 @@
 // zep-host check --json: the report as one document, written with
 // nlohmann::json so that every name and message is escaped as JSON wants.
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "host/parts.hpp"
 #include "host/report.hpp"
 
 namespace zep::host {
@@ -82,6 +84,46 @@ void printJsonOfSets(const std::vector<CheckReport>& reports, std::ostream& out)
   all["reports"] = json::array();
   for (const CheckReport& report : reports) all["reports"].push_back(toJson(report));
   all["exitStatus"] = inspect::worstStatus(reports);
+  print(all, out);
+}
+
+void printIdentitiesJson(const std::vector<inspect::Identity>& identities, std::ostream& out) {
+  json all;
+  all["files"] = json::array();
+  int status = 0;
+  for (const inspect::Identity& identity : identities) {
+    json document;
+    document["file"] = identity.file;
+    document["sets"] = json::array();
+    for (const inspect::SetServed& served : identity.sets) {
+      document["sets"].push_back({{"set", served.set->name},
+                                  {"exported", served.exported},
+                                  {"entries", served.set->slots.size()}});
+    }
+    document["package"] = identity.package ? json(*identity.package) : json(nullptr);
+    document["loadedBy"] = json::array();
+    if (identity.package) {
+      for (const LoadedBy& way : loadedBy(*identity.package))
+        document["loadedBy"].push_back({{"set", way.set}, {"codes", way.codes}});
+    }
+    document["unloadable"] =
+        identity.unloadable.empty() ? json(nullptr) : json(identity.unloadable);
+    document["trust"] = nullptr;
+    if (identity.trustChecked) {
+      json findings = json::array();
+      for (const inspect::TrustNote& note : identity.trust) {
+        findings.push_back({{"kind", note.kind},
+                            {"refused", note.refused},
+                            {"problem", note.problem},
+                            {"remedy", note.remedy}});
+      }
+      document["trust"] = {{"refused", identity.refused()}, {"findings", findings}};
+    }
+    document["exitStatus"] = identity.exitStatus();
+    status = std::max(status, identity.exitStatus());
+    all["files"].push_back(document);
+  }
+  all["exitStatus"] = status;
   print(all, out);
 }
 

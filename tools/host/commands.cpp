@@ -11,160 +11,24 @@
 #include <system_error>
 #include <utility>
 
-#include "host/report.hpp"
+#include "host/parts.hpp"
 #include "host/trace.hpp"
-#include "platform/platform.hpp"
 
 namespace zep::host {
 namespace {
 
 namespace fs = std::filesystem;
 
-using catalog::readModel;
-using catalog::showModel;
-
-// A command line that cannot be run, as CLI11 carries its own errors to
-// App::exit; what() says why.
-struct UsageError : CLI::ParseError {
-  explicit UsageError(const std::string& reason) : CLI::ParseError(reason, kUsageError) {}
-};
-
-// The options and words of the command given, as CLI11 parses them.
-struct Options {
-  // check's SET and SET=MODEL words, select's SET and MODEL, trace's FILE.
-  std::vector<std::string> words;
-  std::string set;
-  std::optional<std::string> model;
-  std::string file;
-  std::vector<fs::path> packagePath;
-  // check's and trace's --json, check's --unload, demo's --verbose.
-  bool json = false;
-  bool unload = false;
-  bool verbose = false;
-};
-
-constexpr const char* kPackagePath = "--package-path";
-
-std::string setNames() {
-  std::string names;
-  for (const SlotSet& set : catalog::sets())
-    names += (names.empty() ? "" : ", ") + std::string(set.name);
-  return names;
-}
-
-const SlotSet& setNamed(const std::string& name) {
-  const SlotSet* set = catalog::findSet(name);
-  if (set == nullptr)
-    throw UsageError{"no set is called " + catalog::quoted(name) + "; the sets are " + setNames()};
-  return *set;
-}
-
-// What the argument is, for messages and help: "model code (a text)".
-std::string describe(Argument argument) {
-  if (argument == Argument::None) return "nothing";
-  return std::string(catalog::argumentName(argument)) +
-         (argument == Argument::ModelText ? " (a text)" : " (a 32-bit integer)");
-}
-
-Model modelFor(const SlotSet& set, Argument argument, const std::string& text) {
-  std::optional<Model> model = readModel(argument, text);
-  if (!model) {
-    throw UsageError{std::string(set.name) + " takes a " + describe(argument) + ", not " +
-                     catalog::quoted(text)};
-  }
-  return *model;
-}
-
-// The model given for `set` (null: none given), by what the set takes.
-Model modelOf(const SlotSet& set, const std::string* given) {
-  switch (set.bind.argument) {
-    case Argument::None:
-      if (given != nullptr) throw UsageError{std::string(set.name) + " takes no model code"};
-      return {};
-    case Argument::UseFlag:
-      return given != nullptr ? modelFor(set, Argument::UseFlag, *given) : Model{1, {}};
-    case Argument::ModelCode:
-    case Argument::ModelText:
-      if (given == nullptr)
-        throw UsageError{std::string(set.name) + " needs a " + describe(set.bind.argument)};
-      break;
-  }
-  return modelFor(set, set.bind.argument, *given);
-}
-
-// The sets check is asked about: SET [MODEL] for one, as it has always been
-// written, or SET[=MODEL] a word for each of several.
-std::vector<inspect::CheckRequest> checkRequests(const std::vector<std::string>& words) {
-  const auto paired = [](const std::string& word) { return word.find('=') != std::string::npos; };
-  if (words.size() == 2 && std::none_of(words.begin(), words.end(), paired) &&
-      catalog::findSet(words[1]) == nullptr) {
-    const SlotSet& set = setNamed(words[0]);
-    return {{&set, modelOf(set, &words[1])}};
-  }
-  std::vector<inspect::CheckRequest> requests;
-  for (const std::string& word : words) {
-    const std::string::size_type equals = word.find('=');
-    const SlotSet& set = setNamed(word.substr(0, equals));
-    if (equals == std::string::npos) {
-      requests.push_back({&set, modelOf(set, nullptr)});
-    } else {
-      const std::string model = word.substr(equals + 1);
-      requests.push_back({&set, modelOf(set, &model)});
-    }
-  }
-  return requests;
-}
-
-// One --package-path DIR, whole: the package path in the environment
-// separates its directories with the platform's separator, so a directory
-// whose name holds one could only be searched as two others, and is refused.
-fs::path packageDirectory(const std::string& given) {
-  std::error_code error;
-  if (!fs::is_directory(given, error)) {
-    throw UsageError{std::string(kPackagePath) + " " + shown(given) + " is no directory"};
-  }
-  // A relative DIR needs the current directory, which may be gone.
-  fs::path made = fs::absolute(given, error);
-  if (error) {
-    throw UsageError{std::string(kPackagePath) + " " + shown(given) +
-                     " cannot be made absolute: " + error.message()};
-  }
-  if (made.string().find(platform::kPathListSeparator) != std::string::npos) {
-    throw UsageError{std::string(kPackagePath) + " " + shown(made.string()) + " holds '" +
-                     platform::kPathListSeparator +
-                     "', which separates the package path's directories; name the directory "
-                     "by a path without it"};
-  }
-  return made;
-}
-
-int selectCommand(const Options& options, const Io& io) {
-  const SlotSet& set = setNamed(options.set);
-  if (!set.selects()) {
-    if (options.model) {
-      throw UsageError{std::string(set.name) + " always loads " + std::string(set.fixedPackage) +
-                       " and selects by no model code"};
-    }
-    io.out << set.fixedPackage << '\n';
-    return 0;
-  }
-  const Model model = modelOf(set, options.model ? &*options.model : nullptr);
-  const std::string package = set.select(model);
-  if (package.empty()) {
-    io.err << "zep-host: model code " << showModel(set.bind.argument, model)
-           << " selects no package for " << set.name << '\n';
-    return 1;
-  }
-  io.out << package << '\n';
-  return 0;
-}
-
 int checkCommand(const Options& options, const Io& io) {
-  const std::vector<inspect::CheckRequest> requests = checkRequests(options.words);
+  if (options.till && !options.words.empty())
+    throw UsageError{"check takes either SET words or --till FILE, not both"};
+  if (!options.till && options.words.empty()) throw CLI::RequiredError("SET");
+  const std::vector<inspect::CheckRequest> requests =
+      options.till ? tillRequests(*options.till) : checkRequests(options.words);
   if (!options.packagePath.empty()) usePackagePath(options.packagePath);
   const std::vector<CheckReport> reports =
       inspect::check(requests, {.verifyUnload = options.unload});
-  if (reports.size() == 1) {
+  if (reports.size() == 1 && !options.till) {
     (options.json ? printJson : printReport)(reports.front(), io.out);
   } else {
     (options.json ? printJsonOfSets : printReportsOfSets)(reports, io.out);
@@ -198,33 +62,15 @@ int traceCommand(const Options& options, const Io& io) {
   return 0;
 }
 
-// What SET and MODEL may be, for the help texts.
-std::string setsHelp() {
-  std::string text = "SET, in any letter case, and its MODEL:\n";
-  for (const SlotSet& set : catalog::sets()) {
-    std::string name(set.name);
-    text += "  " + name + std::string(name.size() < 11 ? 11 - name.size() : 1, ' ');
-    const Argument argument = set.bind.argument;
-    text += argument == Argument::None ? "none" : describe(argument);
-    if (argument == Argument::UseFlag) text += ", 1 when left out";
-    if (set.departures.gate == catalog::Gate::PositiveUseFlag) text += "; binds only above 0";
-    if (set.selects()) {
-      text += " that selects the package";
-    } else {
-      text += "; package " + std::string(set.fixedPackage);
-    }
-    text += '\n';
-  }
-  return text;
-}
-
 constexpr const char* kCheckDescription =
     "bind each SET and list every entry of its table as bound or missing, with the\n"
     "package's exports that come closest to a missing one; explain a package that\n"
     "does not load, and flag one that calls its own exports through the PLT or can\n"
     "never be unloaded; of several sets, end with one summary line a set. Exit status\n"
     "0 when all are bound and nothing is flagged, 1 when a set binds with findings,\n"
-    "2 when one does not bind";
+    "2 when one does not bind. --till FILE checks a till's configuration: a line\n"
+    "SET [MODEL] a set, '#' comments; a line naming no set or a malformed model\n"
+    "is told with its number";
 
 const std::string kStatusNote =
     "Wrong arguments exit with status " + std::to_string(kUsageError) + ".";
@@ -267,10 +113,14 @@ class CommandLine {
                    "name every slot a bind left null, not only the first few");
 
     CLI::App* check =
-        command("check", "SET [MODEL] [--package-path DIR] [--unload] [--json], or SET[=MODEL]...",
+        command("check",
+                "SET [MODEL] [--package-path DIR] [--unload] [--json], or SET[=MODEL]..., or "
+                "--till FILE",
                 kCheckDescription, checkCommand);
-    check->add_option("SET", options_.words, "SET [MODEL] of one set, or SET[=MODEL] of each")
-        ->required();
+    check->add_option("SET", options_.words, "SET [MODEL] of one set, or SET[=MODEL] of each");
+    check->add_option_function<std::string>(
+        "--till", [this](const std::string& file) { options_.till = file; },
+        "the till's configuration, a line SET [MODEL] a set");
     packagePath(check);
     check->add_flag("--unload", options_.unload,
                     "unbind, then verify that the package is really gone");
@@ -278,12 +128,25 @@ class CommandLine {
     check->footer(setsHelp() + "\n" + kStatusNote);
 
     CLI::App* select = command("select", "SET [MODEL]",
-                               "print the package that SET loads for MODEL", selectCommand);
+                               "print the package that SET loads for MODEL; without MODEL, "
+                               "SET's whole\ntable: each package, the codes that select it, "
+                               "and what any other code gives",
+                               selectCommand);
     select->add_option("SET", options_.set, "the set")->required();
     select->add_option_function<std::string>(
         "MODEL", [this](const std::string& model) { options_.model = model; },
         "its model code, where it takes one");
     select->footer(setsHelp() + "\n" + kStatusNote);
+
+    CLI::App* identify =
+        command("identify", "FILE... [--json]",
+                "for each package FILE: the sets whose entries it exports, counted, the most\n"
+                "first; the model codes that select its name; and whether the default shared\n"
+                "package would load it where it stands. Exit status 0 when each serves a set\n"
+                "and would be loaded, else 1",
+                identifyCommand);
+    identify->add_option("FILE", options_.files, "a package's file")->required();
+    json(identify, "print the findings as one JSON document");
 
     CLI::App* trace = command("trace", "FILE [--json]",
                               "summarise a call trace that ZEP_TRACE wrote: calls, calls that "
@@ -398,7 +261,7 @@ class CommandLine {
 void usePackagePath(const std::vector<fs::path>& directories) {
   std::string value = "ZEP_PACKAGE_PATH=";
   for (std::size_t i = 0; i < directories.size(); ++i) {
-    if (i != 0) value += platform::kPathListSeparator;
+    if (i != 0) value += inspect::packagePathSeparator();
     value += directories[i].string();
   }
   // putenv keeps the text itself, so each one must outlive its use.

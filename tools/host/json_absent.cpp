@@ -2,6 +2,7 @@
 // refuses --json, so the JSON renderings are never reached.
 #include <stdexcept>
 
+#include "host/parts.hpp"
 #include "host/report.hpp"
 #include "host/trace.hpp"
 
@@ -21,5 +22,7 @@ void printJson(const CheckReport&, std::ostream&) { unavailable(); }
 void printJsonOfSets(const std::vector<CheckReport>&, std::ostream&) { unavailable(); }
 
 void printTraceJson(const TraceSummary&, std::ostream&) { unavailable(); }
+
+void printIdentitiesJson(const std::vector<inspect::Identity>&, std::ostream&) { unavailable(); }
 
 }  // namespace zep::host
