@@ -1,4 +1,6 @@
 // The platform seam on Linux (glibc).
+#include "platform/posix.hpp"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -152,8 +154,6 @@ bool isRegularFile(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-namespace {
-
 FileStatus statusOf(const struct stat& found) {
   FileStatus status;
   status.kind = S_ISREG(found.st_mode)   ? FileStatus::Kind::Regular
@@ -170,6 +170,8 @@ FileStatus statusOf(const struct stat& found) {
                                          {found.st_ctim.tv_sec, found.st_ctim.tv_nsec}};
   return status;
 }
+
+namespace {
 
 PackageFile::Problem kindProblem(mode_t mode) {
   if (S_ISREG(mode)) return PackageFile::Problem::None;
@@ -200,21 +202,37 @@ PackageFile::Problem openProblem(int error, bool directory) {
 constexpr int kOpenFile = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 constexpr int kOpenDirectory = O_RDONLY | O_CLOEXEC | O_DIRECTORY;
 
+// `error` is what the system said; it is shown unless it only repeats the
+// problem (ENOENT).
 void failed(PackageFile& opened, PackageFile::Problem problem, int error = 0) {
   opened.problem = problem;
-  if (error != 0) opened.detail = std::strerror(error);
+  opened.error = error;
+  if (error != 0 && error != ENOENT && error != ENOTDIR && error != ENAMETOOLONG)
+    opened.detail = std::strerror(error);
 }
 
-// The file behind the link `name` in `opened.linkDirectory`: opened through
-// the link, its real path read from the open file, its directory opened by
-// that path and found to hold this very file under its name.
+// The file behind the link `name` in `opened.linkDirectory`: the link opened
+// itself, its owner read, and its target (which no one can change in a link
+// once made) opened from the link's directory; the real path read from the
+// open file, its directory opened by that path and found to hold this very
+// file under its name.
 void followLink(PackageFile& opened, const std::string& name) {
-  opened.file = openat(opened.linkDirectory, name.c_str(), kOpenFile);
+  Descriptor link;
+  link = openat(opened.linkDirectory, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  struct stat linkFound {};
+  char target[PATH_MAX];
+  ssize_t length = -1;
+  if (link >= 0 && fstat(link, &linkFound) == 0 && S_ISLNK(linkFound.st_mode))
+    length = readlinkat(link, "", target, sizeof target - 1);
+  if (length <= 0) return failed(opened, PackageFile::Problem::Moved, errno);
+  target[length] = '\0';
+  opened.linkStatus = statusOf(linkFound);
+  opened.file = openat(opened.linkDirectory, target, kOpenFile);
   if (opened.file < 0) {
     const int error = errno;
     return failed(opened,
                   error == ENOENT ? PackageFile::Problem::DanglingLink : openProblem(error, false),
-                  error == ENOENT ? 0 : error);
+                  error);
   }
   struct stat file {};
   if (fstat(opened.file, &file) != 0)
@@ -245,33 +263,40 @@ void followLink(PackageFile& opened, const std::string& name) {
 PackageFile openPackageFile(std::string_view directory, const std::string& name) {
   PackageFile opened;
   if (directory.size() + 1 + name.size() >= PATH_MAX) {
-    failed(opened, PackageFile::Problem::NameTooLong);
+    failed(opened, PackageFile::Problem::NameTooLong, ENAMETOOLONG);
     return opened;
   }
   char path[PATH_MAX];
   directory.copy(path, directory.size());
   path[directory.size()] = '\0';
-  int held = open(path, kOpenDirectory);
+  Descriptor held;
+  held = open(path, kOpenDirectory);
   if (held < 0) {
-    failed(opened, openProblem(errno, true), errno == EACCES ? errno : 0);
+    failed(opened, openProblem(errno, true), errno);
     return opened;
   }
   struct stat directoryFound {};
   if (fstat(held, &directoryFound) != 0) {
-    close(held);
     failed(opened, PackageFile::Problem::DirectoryUnsearchable, errno);
     return opened;
   }
+  return openInDirectory(std::move(held), statusOf(directoryFound), name);
+}
+
+PackageFile openInDirectory(Descriptor held, const FileStatus& directoryStatus,
+                            const std::string& name) {
+  PackageFile opened;
   opened.file = openat(held, name.c_str(), kOpenFile | O_NOFOLLOW);
   if (opened.file < 0 && errno == ELOOP) {
-    opened.linkDirectory = held;
-    opened.linkDirectoryStatus = statusOf(directoryFound);
+    opened.linkDirectory = std::move(held);
+    opened.linkDirectoryStatus = directoryStatus;
     followLink(opened, name);
     return opened;
   }
-  opened.directory = held;
+  const int descriptor = held;
+  opened.directory = std::move(held);
   if (opened.file < 0) {
-    failed(opened, openProblem(errno, false), errno == ENOENT ? 0 : errno);
+    failed(opened, openProblem(errno, false), errno);
     return opened;
   }
   struct stat file {};
@@ -284,10 +309,10 @@ PackageFile openPackageFile(std::string_view directory, const std::string& name)
     return opened;
   }
   opened.status = statusOf(file);
-  opened.directoryStatus = statusOf(directoryFound);
+  opened.directoryStatus = directoryStatus;
   opened.loaderName.reserve(24 + name.size());
   opened.loaderName.append("/proc/self/fd/")
-      .append(std::to_string(held))
+      .append(std::to_string(descriptor))
       .append(1, '/')
       .append(name);
   return opened;
