@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "load_refusal.hpp"
 #include "packages.hpp"
 #include "platform/platform.hpp"
 #include "zep00001/zep00001.hpp"
@@ -251,13 +252,7 @@ TEST_F(Dependencies, ALinkAnotherUserMadeInAStickyDirectoryIsRefused) {
   const std::string link = sticky + "/libZep00400.so";
   waitFor(asAttacker([&] { fs::create_symlink(packageFile("answering", "Zep00400"), link); }));
   usePath(sticky);
-  std::string refusal;
-  try {
-    LoadBPL_FOS("Zep00400");
-    UnLoadBPL("Zep00400");
-  } catch (const std::runtime_error& refused) {
-    refusal = refused.what();
-  }
+  const std::string refusal = loadRefusal("Zep00400");
   EXPECT_HAS(refusal, link + ": is a link made by user " + kAttackerId);
   EXPECT_HAS(refusal, "remedy: as root, make the link again: ln -sfn ");
 }

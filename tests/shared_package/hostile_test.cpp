@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hostile_images.hpp"
+#include "load_refusal.hpp"
 #include "object/image.hpp"
 #include "packages.hpp"
 #include "scratch_package.hpp"
@@ -31,44 +32,6 @@ std::uint64_t field(const std::vector<std::uint8_t>& bytes, std::size_t at, unsi
   std::uint64_t value = 0;
   for (unsigned i = 0; i < width; ++i) value |= std::uint64_t{bytes[at + i]} << (8 * i);
   return value;
-}
-
-// 8 MB of a 64-bit library: 65,533 program headers, the one loadable
-// segment that holds everything last among them, and as many relocations
-// as the rest holds, each to be found in a segment.
-std::vector<std::uint8_t> manyHeaders() {
-  constexpr std::size_t kSize = 8u << 20, kHeaders = 65533;
-  constexpr std::size_t kDynamic = 64 + 56 * kHeaders, kRelocations = kDynamic + 64;
-  std::vector<std::uint8_t> image(kSize, 0);
-  const std::uint8_t magic[] = {0x7f, 'E', 'L', 'F', 2, 1, 1};
-  std::copy(std::begin(magic), std::end(magic), image.begin());
-  put(image, 16, 3, 2);
-  put(image, 18, 62, 2);
-  put(image, 20, 1, 4);
-  put(image, 32, 64, 8);
-  put(image, 52, 64, 2);
-  put(image, 54, 56, 2);
-  put(image, 56, kHeaders, 2);
-  for (std::size_t i = 0; i < kHeaders; ++i) {
-    const std::size_t header = 64 + 56 * i;
-    const bool last = i == kHeaders - 1, dynamic = i == kHeaders - 2;
-    put(image, header, dynamic ? 2 : 1, 4);
-    put(image, header + 8, dynamic ? kDynamic : 0, 8);
-    put(image, header + 16, last ? 0 : dynamic ? kDynamic : 0x100000000 + 0x1000 * i, 8);
-    put(image, header + 32, last ? kSize : dynamic ? 64 : 0x1000, 8);
-    put(image, header + 40, last ? kSize : dynamic ? 64 : 0x1000, 8);
-  }
-  const std::uint64_t count = (kSize - kRelocations) / 24;
-  const std::uint64_t tags[][2] = {{7, kRelocations}, {8, count * 24}, {9, 24}, {0, 0}};
-  for (std::size_t i = 0; i < 4; ++i) {
-    put(image, kDynamic + 16 * i, tags[i][0], 8);
-    put(image, kDynamic + 16 * i + 8, tags[i][1], 8);
-  }
-  for (std::uint64_t r = 0; r < count; ++r) {
-    put(image, kRelocations + 24 * r, (8 * r) % (kSize - 8), 8);
-    put(image, kRelocations + 24 * r + 8, 8, 8);  // R_X86_64_RELATIVE
-  }
-  return image;
 }
 
 // Each relocation is held against the segments by one search, not a scan
@@ -122,13 +85,7 @@ TEST(HostileImages, APackageWhoseGnuHashTableRunsPastTheFileIsRefusedBeforeTheLo
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
   test_platform::setEnvironment("ZEP_PACKAGE_PATH", scratch.directory);
-  std::string refusal;
-  try {
-    LoadBPL_FOS("Zep00400");
-    UnLoadBPL("Zep00400");
-  } catch (const std::runtime_error& refused) {
-    refusal = refused.what();
-  }
+  const std::string refusal = loadRefusal("Zep00400");
   test_platform::unsetEnvironment("ZEP_PACKAGE_PATH");
   EXPECT_NE(refusal.find(scratch.file + ": is damaged: the GNU hash table runs past the file's "
                                         "loadable segments"),
