@@ -130,6 +130,13 @@ class Descriptor {
   int descriptor_ = -1;
 };
 
+// One directory a walk passed through, or one link it followed.
+struct PathStep {
+  std::string path;
+  FileStatus status;
+  bool link;
+};
+
 // A package file opened for its load, with the directory that holds the real
 // file (links resolved) held open, so that what is checked is what the
 // loader maps: that directory cannot be swapped for another under its
@@ -163,8 +170,10 @@ struct PackageFile {
   // Reached through a link elsewhere: the directory the link stands in,
   // and the real file's path. Empty `realFile` when there is no link.
   std::optional<FileStatus> linkDirectoryStatus;
-  // That link's own status: who made it, and so chose where it leads.
-  std::optional<FileStatus> linkStatus;
+  // Every link followed on the way to the real file (the first is the one
+  // found: its owner chose where it leads), with the directories their
+  // targets pass through.
+  std::vector<PathStep> linkSteps;
   std::string realFile;
   // The name under which the loader maps this very file, unique to it
   // while `directory` stays open ("/proc/self/fd/<directory>/<name>").
@@ -193,13 +202,6 @@ bool readFileHead(const PackageFile& file, std::size_t limit, std::vector<std::u
 
 // ---- What the walk of a package's dependencies asks (ELF systems only;
 // ---- the Windows build neither defines nor calls these).
-
-// One directory a walk passed through, or one link it followed.
-struct PathStep {
-  std::string path;
-  FileStatus status;
-  bool link;
-};
 
 // A directory opened one component at a time, as the loader would reach it
 // by name, with every directory and link on the way: no link is followed

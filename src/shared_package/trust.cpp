@@ -101,8 +101,9 @@ std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t
   auto directoryAtFault = [&](const platform::FileStatus& status) {
     return (status.mode & kOthersWrite) != 0 || !trustedOwner(status.owner, effectiveUser);
   };
-  const bool foreignLink =
-      opened.linkStatus && !trustedOwner(opened.linkStatus->owner, effectiveUser);
+  bool foreignLink = false;
+  for (const platform::PathStep& step : opened.linkSteps)
+    foreignLink = foreignLink || (step.link && !trustedOwner(step.status.owner, effectiveUser));
   const bool anyFault =
       !refusalsOnly || worldWritable || foreignOwner || foreignLink ||
       directoryAtFault(opened.directoryStatus) ||
@@ -119,13 +120,22 @@ std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t
   const std::string realDirectory = parentOf(real);
   const std::string is = link ? "leads to " + real + ", which is" : "is";
   if (foreignLink) {
-    findings.push_back(
-        {kForeignLink, true, found.file,
-         "is a link made by user " + number(opened.linkStatus->owner) +
-             ", neither root nor the user this process runs as (" + number(effectiveUser) +
-             "), who so chooses which file is loaded (the kernel itself follows no such link "
-             "in a sticky directory)",
-         "as root, make the link again: ln -sfn " + real + " " + found.file});
+    const platform::PathStep& first = opened.linkSteps.front();
+    if (!trustedOwner(first.status.owner, effectiveUser)) {
+      findings.push_back(
+          {kForeignLink, true, found.file,
+           "is a link made by user " + number(first.status.owner) +
+               ", neither root nor the user this process runs as (" + number(effectiveUser) +
+               "), who so chooses which file is loaded (the kernel itself follows no such link "
+               "in a sticky directory)",
+           "as root, make the link again: ln -sfn " + real + " " + found.file});
+    }
+    for (std::size_t i = 1; i < opened.linkSteps.size(); ++i) {
+      const platform::PathStep& step = opened.linkSteps[i];
+      if (!step.link) continue;
+      if (std::optional<TrustFinding> refused = stepRefusal(step, effectiveUser, "leads through "))
+        findings.push_back(std::move(*refused));
+    }
   }
   if (worldWritable) {
     findings.push_back({kWorldWritable, true, real,

@@ -255,6 +255,13 @@ TEST_F(Dependencies, ALinkAnotherUserMadeInAStickyDirectoryIsRefused) {
   const std::string refusal = loadRefusal("Zep00400");
   EXPECT_HAS(refusal, link + ": is a link made by user " + kAttackerId);
   EXPECT_HAS(refusal, "remedy: as root, make the link again: ln -sfn ");
+
+  // Behind a link of root's, theirs is found as well.
+  const std::string rootsLink = packages_ + "/libZep00400.so";
+  fs::create_symlink(link, rootsLink);
+  usePath(packages_);
+  EXPECT_HAS(loadRefusal("Zep00400"), rootsLink + ": leads through the link " + link +
+                                          ", made by user " + kAttackerId);
 }
 
 // glibc looks in each directory's glibc-hwcaps subdirectories first: they
