@@ -5,6 +5,7 @@
 #include <glob.h>
 #include <limits.h>
 #include <link.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -176,7 +177,9 @@ std::vector<bool> loadedUnderNames(std::span<const std::string> names) {
   return loaded;
 }
 
-std::optional<std::vector<std::string>> loaderSubdirectories() {
+namespace {
+
+std::optional<std::vector<std::string>> machineSubdirectories() {
 #if defined(ZEP_X86_64_LEVELS)
   // glibc's own tests of each level, in its order of preference.
   const bool v2 = CPU_FEATURE_ACTIVE(CMPXCHG16B) && CPU_FEATURE_ACTIVE(LAHF64_SAHF64) &&
@@ -198,6 +201,29 @@ std::optional<std::vector<std::string>> loaderSubdirectories() {
 #else
   return std::nullopt;
 #endif
+}
+
+}  // namespace
+
+// The processor does not change under the process.
+const std::optional<std::vector<std::string>>& loaderSubdirectories() {
+  static const std::optional<std::vector<std::string>> levels = machineSubdirectories();
+  return levels;
+}
+
+const std::optional<std::string>& loaderLibraryPath() {
+  // Read once, as the loader did.
+  static const std::optional<std::string> path = []() -> std::optional<std::string> {
+    // A program run with others' rights (setuid) has the loader ignore it.
+    if (getauxval(AT_SECURE) != 0) return std::nullopt;
+    std::ifstream in("/proc/self/environ", std::ios::binary);
+    std::string variable;
+    while (std::getline(in, variable, '\0')) {
+      if (variable.starts_with("LD_LIBRARY_PATH=")) return variable.substr(16);
+    }
+    return std::nullopt;
+  }();
+  return path;
 }
 
 namespace {

@@ -226,10 +226,15 @@ int duplicateDescriptor(int descriptor);
 // dependency of that name, searching nothing.
 std::vector<bool> loadedUnderNames(std::span<const std::string> names);
 
+// LD_LIBRARY_PATH as the loader read it when the program started (later
+// changes to the environment reach it no more); nothing where it has none
+// or ignores it.
+const std::optional<std::string>& loaderLibraryPath();
+
 // The subdirectories the loader searches in each directory before the
 // directory itself, as this machine's processor lets it, in its order
 // ("glibc-hwcaps/x86-64-v3"); nothing when this build cannot tell.
-std::optional<std::vector<std::string>> loaderSubdirectories();
+const std::optional<std::vector<std::string>>& loaderSubdirectories();
 
 // The directories the system's loader takes libraries from when nothing
 // else names them (its own, and those /etc/ld.so.conf names), and the

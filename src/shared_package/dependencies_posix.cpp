@@ -74,8 +74,7 @@ class Walk {
       // A library with DT_RUNPATH has the DT_RPATHs of none searched.
       std::vector<PathList> lists;
       if (image.runPath.empty()) lists = chain;
-      if (const std::optional<std::string> libraryPath = platform::environment("LD_LIBRARY_PATH"))
-        lists.push_back({*libraryPath, {}, "LD_LIBRARY_PATH"});
+      if (libraryPath_) lists.push_back({*libraryPath_, {}, "LD_LIBRARY_PATH"});
       if (!image.runPath.empty()) lists.push_back({image.runPath, origin, "DT_RUNPATH"});
       planned_.push_back(name);
       std::optional<Dependency> found;
@@ -293,7 +292,8 @@ class Walk {
   std::vector<std::string> planned_;
   std::vector<std::string> origins_;
   std::map<std::string, SearchDirectory> directories_;
-  const std::optional<std::vector<std::string>> subdirectories_ = platform::loaderSubdirectories();
+  const std::optional<std::vector<std::string>>& subdirectories_ = platform::loaderSubdirectories();
+  const std::optional<std::string>& libraryPath_ = platform::loaderLibraryPath();
   bool systemChecked_ = false;
   platform::SystemDirectories system_;
 };
