@@ -9,15 +9,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 
 #include "platform/platform.hpp"
 #include "platform/posix.hpp"
 
 #if defined(__x86_64__) && __has_include(<sys/platform/x86.h>)
+// A C header, whose _Bool clang does not take in C++.
+#define _Bool bool
 #include <sys/platform/x86.h>
+#undef _Bool
 #define ZEP_X86_64_LEVELS 1
 #endif
 
@@ -211,19 +216,33 @@ const std::optional<std::vector<std::string>>& loaderSubdirectories() {
   return levels;
 }
 
-const std::optional<std::string>& loaderLibraryPath() {
-  // Read once, as the loader did.
-  static const std::optional<std::string> path = []() -> std::optional<std::string> {
-    // A program run with others' rights (setuid) has the loader ignore it.
-    if (getauxval(AT_SECURE) != 0) return std::nullopt;
-    std::ifstream in("/proc/self/environ", std::ios::binary);
-    std::string variable;
-    while (std::getline(in, variable, '\0')) {
-      if (variable.starts_with("LD_LIBRARY_PATH=")) return variable.substr(16);
+bool loaderLibraryPath(std::optional<std::string>& path) {
+  // Read once, as the loader did; a reading that fails is tried again.
+  static std::mutex mutex;
+  static bool read = false;
+  static std::optional<std::string> value;
+  std::lock_guard<std::mutex> lock(mutex);
+  // A program run with others' rights (setuid) has the loader ignore it.
+  if (!read && getauxval(AT_SECURE) == 0) {
+    Descriptor file;
+    file = open("/proc/self/environ", O_RDONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    std::string block;
+    char part[4096];
+    for (ssize_t got; (got = ::read(file, part, sizeof part)) != 0;) {
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return false;
+      block.append(part, static_cast<std::size_t>(got));
     }
-    return std::nullopt;
-  }();
-  return path;
+    for (std::string_view rest = block; !rest.empty();) {
+      const std::string_view variable = rest.substr(0, rest.find('\0'));
+      if (variable.starts_with("LD_LIBRARY_PATH=")) value = std::string(variable.substr(16));
+      rest.remove_prefix(std::min(rest.size(), variable.size() + 1));
+    }
+  }
+  read = true;
+  path = value;
+  return true;
 }
 
 namespace {

@@ -227,9 +227,9 @@ int duplicateDescriptor(int descriptor);
 std::vector<bool> loadedUnderNames(std::span<const std::string> names);
 
 // LD_LIBRARY_PATH as the loader read it when the program started (later
-// changes to the environment reach it no more); nothing where it has none
-// or ignores it.
-const std::optional<std::string>& loaderLibraryPath();
+// changes to the environment reach it no more): nothing where it has none
+// or ignores it. False when it cannot be read now.
+bool loaderLibraryPath(std::optional<std::string>& path);
 
 // The subdirectories the loader searches in each directory before the
 // directory itself, as this machine's processor lets it, in its order

@@ -74,7 +74,15 @@ class Walk {
       // A library with DT_RUNPATH has the DT_RPATHs of none searched.
       std::vector<PathList> lists;
       if (image.runPath.empty()) lists = chain;
-      if (libraryPath_) lists.push_back({*libraryPath_, {}, "LD_LIBRARY_PATH"});
+      std::optional<std::string> libraryPath;
+      if (!platform::loaderLibraryPath(libraryPath)) {
+        reason_ = "needs " + name +
+                  ", and the LD_LIBRARY_PATH the loader searches first cannot "
+                  "be read (" +
+                  std::strerror(errno) + ")";
+        return false;
+      }
+      if (libraryPath) lists.push_back({*libraryPath, {}, "LD_LIBRARY_PATH"});
       if (!image.runPath.empty()) lists.push_back({image.runPath, origin, "DT_RUNPATH"});
       planned_.push_back(name);
       std::optional<Dependency> found;
@@ -293,7 +301,6 @@ class Walk {
   std::vector<std::string> origins_;
   std::map<std::string, SearchDirectory> directories_;
   const std::optional<std::vector<std::string>>& subdirectories_ = platform::loaderSubdirectories();
-  const std::optional<std::string>& libraryPath_ = platform::loaderLibraryPath();
   bool systemChecked_ = false;
   platform::SystemDirectories system_;
 };
