@@ -199,9 +199,9 @@ std::optional<std::vector<std::string>> machineSubdirectories() {
                   CPU_FEATURE_ACTIVE(AVX512CD) && CPU_FEATURE_ACTIVE(AVX512DQ) &&
                   CPU_FEATURE_ACTIVE(AVX512VL);
   std::vector<std::string> levels;
-  if (v4) levels.emplace_back("glibc-hwcaps/x86-64-v4");
-  if (v3) levels.emplace_back("glibc-hwcaps/x86-64-v3");
-  if (v2) levels.emplace_back("glibc-hwcaps/x86-64-v2");
+  if (v4) levels.emplace_back("x86-64-v4");
+  if (v3) levels.emplace_back("x86-64-v3");
+  if (v2) levels.emplace_back("x86-64-v2");
   return levels;
 #else
   return std::nullopt;

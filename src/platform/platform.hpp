@@ -231,9 +231,9 @@ std::vector<bool> loadedUnderNames(std::span<const std::string> names);
 // or ignores it. False when it cannot be read now.
 bool loaderLibraryPath(std::optional<std::string>& path);
 
-// The subdirectories the loader searches in each directory before the
-// directory itself, as this machine's processor lets it, in its order
-// ("glibc-hwcaps/x86-64-v3"); nothing when this build cannot tell.
+// The subdirectories of glibc-hwcaps/ that the loader searches in each
+// directory before the directory itself, as this machine's processor lets
+// it, in its order ("x86-64-v3"); nothing when this build cannot tell.
 const std::optional<std::vector<std::string>>& loaderSubdirectories();
 
 // The directories the system's loader takes libraries from when nothing

@@ -23,6 +23,7 @@ using platform::PackageFile;
 // How long a chain of libraries needing libraries may be.
 constexpr std::size_t kDeepest = 64;
 constexpr std::string_view kDescriptors = "/proc/self/fd/";
+constexpr std::string_view kHwcaps = "/glibc-hwcaps";
 
 std::string parentOf(std::string_view path) {
   const std::string_view::size_type slash = path.rfind('/');
@@ -181,15 +182,21 @@ class Walk {
       // A processor whose glibc-hwcaps subdirectories this build does not
       // know: any there could be the loader's choice.
       const std::optional<platform::FileStatus> hwcaps =
-          platform::fileStatus(path + "/glibc-hwcaps");
+          platform::fileStatus(path + std::string(kHwcaps));
       if (hwcaps) {
         reason_ = "needs " + name + ", which the loader looks for in " + directory->shown +
-                  "/glibc-hwcaps, whose subdirectories for this processor the module cannot tell";
+                  std::string(kHwcaps) +
+                  ", whose subdirectories for this processor the module cannot tell";
         return Found::Refused;
       }
-    } else {
+    } else if (!subdirectories_->empty()) {
+      // Most directories have none: then no level is looked for.
+      const std::string levels = path + std::string(kHwcaps);
+      const SearchDirectory* hwcaps = open(name, levels);
+      if (hwcaps == nullptr) return Found::Refused;
       for (const std::string& subdirectory : *subdirectories_) {
-        const SearchDirectory* below = open(name, path + "/" + subdirectory);
+        if (hwcaps->directory < 0) break;
+        const SearchDirectory* below = open(name, levels + "/" + subdirectory);
         if (below == nullptr) return Found::Refused;
         if (const Found in = lookUp(name, *below, found); in != Found::Nothing) return in;
       }

@@ -269,7 +269,7 @@ TEST_F(Dependencies, ALinkAnotherUserMadeInAStickyDirectoryIsRefused) {
 TEST_F(Dependencies, GlibcHwcapsSubdirectoriesAreSearchedFirstAndChecked) {
   const auto levels = zep::platform::loaderSubdirectories();
   if (!levels || levels->empty()) GTEST_SKIP() << "no glibc-hwcaps level known here";
-  const std::string level = packages_ + "/lib/" + levels->back();
+  const std::string level = packages_ + "/lib/glibc-hwcaps/" + levels->back();
   makeDirectory(packages_ + "/lib", 0, 0755);
   makeDirectory(level, kAttacker, 0755);
   place(ZEP_GENUINE_DEPENDENCY, packages_ + "/lib/" + kDependency, 0);
