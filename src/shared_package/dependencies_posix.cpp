@@ -240,7 +240,9 @@ class Walk {
         std::find(origins_.begin(), origins_.end(), origin) != origins_.end()) {
       const int held = std::stoi(origin.substr(kDescriptors.size()));
       const std::string rest = originEnd == std::string::npos ? "" : path.substr(originEnd + 1);
-      walk = platform::walkDirectory(rest, held, platform::descriptorPath(held));
+      // Its path names the steps below it, where there are any.
+      walk = platform::walkDirectory(rest, held,
+                                     rest.empty() ? std::string() : platform::descriptorPath(held));
     } else {
       walk = platform::walkDirectory(path);
     }
