@@ -13,10 +13,16 @@
 //                 descriptors, the file loaded under
 //                 /proc/self/fd/<directory>/<name>, the directory closed
 //                 after dlclose
+//   load+unload, race-free/one dependency beside
+//                 LoadBPL_FOS and UnLoadBPL of a package that needs a library
+//                 beside it (RUNPATH $ORIGIN), which the shared package finds,
+//                 checks and loads first, against the race-free trusted load
+//                 of both files through the one held directory
 //   selection     each RetNomeBpl_<Set> per call, against the platform's
 //                 work for one fiscal bind and unbind
 //   hostile image the ELF reader on 8 MB whose symbols all bear one 4 MB
-//                 name, per reading
+//                 name, and on 8 MB of 65,533 program headers and
+//                 relocations, per reading
 // The module and the platform take turns within one loop, so that whatever
 // else the machine does falls on both alike; each side's figure is the
 // median of its rounds. A summary after the run gives the ratios.
@@ -135,10 +141,44 @@ void raceFreeRound(const Sets& sets) {
   }
 }
 
+std::vector<std::uint8_t> oneLongName() { return elfImage(180'000, 4u << 20); }
+
+template <std::vector<std::uint8_t> (*kImage)()>
 void hostileImage(benchmark::State& state) {
-  const std::vector<std::uint8_t> hostile = elfImage(180'000, 4u << 20);
-  for (auto _ : state) benchmark::DoNotOptimize(zep::inspect::readImage(hostile));
+  const std::vector<std::uint8_t> hostile = kImage();
+  for (auto _ : state) benchmark::DoNotOptimize(zep::object::readImage(hostile));
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(hostile.size()));
+}
+
+// A package with one library of its own beside it (RUNPATH $ORIGIN).
+const std::string kBeside = std::string(ZEP_TEST_PACKAGES) + "/beside";
+constexpr const char* kBesideFiles[] = {"libzep_beside_dependency.so", "libZEP01000.so"};
+
+void loadBeside(const Sets&) {
+  LoadBPL_FOS("ZEP01000");
+  UnLoadBPL("ZEP01000");
+}
+
+// The trusted load of both: the directory held and checked, each file
+// opened in it and checked, the library loaded before the package.
+void raceFreeBeside(const Sets&) {
+  const int directory = open(kBeside.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat status {};
+  fstat(directory, &status);
+  benchmark::DoNotOptimize(status.st_mode & 0022);
+  void* loaded[2];
+  for (int i = 0; i < 2; ++i) {
+    const int file =
+        openat(directory, kBesideFiles[i], O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    fstat(file, &status);
+    benchmark::DoNotOptimize(status.st_mode & 0022);
+    close(file);
+    const std::string name = "/proc/self/fd/" + std::to_string(directory) + "/" + kBesideFiles[i];
+    loaded[i] = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  }
+  dlclose(loaded[1]);
+  dlclose(loaded[0]);
+  close(directory);
 }
 
 void loadAndUnload(const Sets& sets) {
@@ -269,7 +309,7 @@ class Summary : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("ZEP_PACKAGE_PATH", (std::string(ZEP_TEST_PACKAGES) + "/answering").c_str(), 1);
+  setenv("ZEP_PACKAGE_PATH", (std::string(ZEP_TEST_PACKAGES) + "/answering:" + kBeside).c_str(), 1);
   if (!everySetBinds()) return 1;
 
   const std::vector<std::string> fiscal{"ImpFiscal"};
@@ -292,7 +332,13 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("load+unload, race-free/ImpFiscal", compare, fiscal, loadAndUnload,
                                raceFreeRound<false>)
       ->UseManualTime();
-  benchmark::RegisterBenchmark("hostile image/8 MB", hostileImage)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("load+unload, race-free/one dependency beside", compare, fiscal,
+                               loadBeside, raceFreeBeside)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("hostile image/8 MB", hostileImage<oneLongName>)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("hostile image/65,533 headers", hostileImage<manyHeaders>)
+      ->Unit(benchmark::kMillisecond);
 #define ZEP_SELECTION(set, argument) ZEP_SELECTION_##argument(set)
 #define ZEP_SELECTION_ModelCode(set)                                                      \
   benchmark::RegisterBenchmark("selection/" #set, select<std::int32_t>, RetNomeBpl_##set, \

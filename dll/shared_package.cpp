@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "platform/platform.hpp"
+#include "shared_package/dependencies.hpp"
 #include "shared_package/explain.hpp"
 #include "shared_package/message_handler.hpp"
 #include "shared_package/package_search.hpp"
+#include "shared_package/trust.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
@@ -49,24 +51,35 @@ const std::string& ownDirectory() {
   return directory;
 }
 
-// Files that passed the check before their load, known again by their
-// identity, so that an unchanged file is not read on every load. A till
-// loads a handful of packages; the oldest is forgotten first.
-class CheckedFiles {
+// The images of files that passed the check before their load, known again
+// by their identity, so that an unchanged file is not read on every load;
+// what they need is walked again every time. A till loads a handful of
+// packages; the oldest is forgotten first.
+class CheckedImages {
  public:
-  bool holds(const zep::platform::FileStatus::Identity& identity) const {
-    return std::find(entries_.begin(), entries_.begin() + count_, identity) !=
-           entries_.begin() + count_;
+  bool find(const zep::platform::FileStatus::Identity& identity, zep::object::Image& image) const {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (entries_[i].identity != identity) continue;
+      image = entries_[i].image;
+      return true;
+    }
+    return false;
   }
-  void add(const zep::platform::FileStatus::Identity& identity) {
-    if (holds(identity)) return;
-    entries_[next_] = identity;
+  void add(const zep::platform::FileStatus::Identity& identity, const zep::object::Image& image) {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (entries_[i].identity == identity) return;
+    }
+    entries_[next_] = {identity, image};
     next_ = (next_ + 1) % entries_.size();
     count_ = std::min(count_ + 1, entries_.size());
   }
 
  private:
-  std::array<zep::platform::FileStatus::Identity, 32> entries_{};
+  struct Entry {
+    zep::platform::FileStatus::Identity identity;
+    zep::object::Image image;
+  };
+  std::array<Entry, 32> entries_{};
   std::size_t count_ = 0;
   std::size_t next_ = 0;
 };
@@ -86,9 +99,15 @@ struct HeldDirectory {
   std::vector<std::uintptr_t> lingering;
 };
 
-struct Load {
+struct Opened {
   zep::platform::Library library;
   int directory;
+};
+
+// A package's load, and those of the libraries loaded for it, leaves first.
+struct Load {
+  Opened package;
+  std::vector<Opened> dependencies;
 };
 
 std::mutex tableMutex;
@@ -97,7 +116,7 @@ std::mutex tableMutex;
 // unbound over and over makes and frees nothing here.
 std::map<std::string, std::vector<Load>> loads;
 std::vector<HeldDirectory> heldDirectories;
-CheckedFiles checkedFiles;
+CheckedImages checkedImages;
 
 // Gives up one load's use of a held directory (under tableMutex); `mapped`
 // is what closeLibraryAndTellIfGone gave for its library.
@@ -140,59 +159,109 @@ int holdDirectory(zep::platform::PackageFile& opened) {
   return opened.releaseDirectory();
 }
 
-// Loads the package file the search found and holds open, or gives null
-// and why not. A file that others could rewrite is refused before anything
-// of it is read.
-zep::platform::Library openPackage(zep::shared_package::FoundPackage& found, int& directory,
+void unload(const Opened& opened) noexcept {
+  const std::uintptr_t mapped = zep::platform::closeLibraryAndTellIfGone(opened.library);
+  std::lock_guard<std::mutex> lock(tableMutex);
+  releaseDirectory(opened.directory, mapped);
+}
+
+// Unloads what was loaded for one package, the last first.
+void unloadAll(const std::vector<Opened>& opened) noexcept {
+  for (auto at = opened.rbegin(); at != opened.rend(); ++at) unload(*at);
+}
+
+// The image of an opened file: the one read at an earlier check of this
+// unchanged file, or read and checked now and kept when the check stands.
+// A file changed within a second of its check could keep the change time
+// the search read: that one is read again next time.
+bool checkedImage(const zep::platform::PackageFile& file, zep::object::Image& image,
+                  std::string& reason) {
+  const auto& identity = file.status.identity;
+  if (identity) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    if (checkedImages.find(*identity, image)) return true;
+  }
+  const zep::platform::Timestamp checkBegan = zep::platform::changeClock();
+  if (!zep::object::readLoadableImage(file, image, reason)) return false;
+  if (identity && zep::shared_package::checkStands(*identity, checkBegan)) {
+    std::lock_guard<std::mutex> lock(tableMutex);
+    checkedImages.add(*identity, image);
+  }
+  return true;
+}
+
+// Loads, leaves first, the libraries the package needs that are not loaded
+// yet, each held as the package is; false and why when one is refused.
+bool loadDependencies(const zep::platform::PackageFile& package, const zep::object::Image& image,
+                      std::uint32_t user, std::vector<Opened>& loaded, std::string& reason) {
+  std::vector<zep::shared_package::Dependency> plan;
+  if (!zep::shared_package::planDependencies(package, image, user, checkedImage, plan, reason))
+    return false;
+  // Room made first: nothing may fail between a load and its record.
+  loaded.reserve(plan.size());
+  for (zep::shared_package::Dependency& dependency : plan) {
+    int directory = -1;
+    {
+      std::lock_guard<std::mutex> lock(tableMutex);
+      if (dependency.opened.directory >= 0) directory = holdDirectory(dependency.opened);
+    }
+    std::string why;
+    zep::platform::Library library = zep::platform::openLibrary(dependency.opened.loaderName, why);
+    if (library == nullptr) {
+      {
+        std::lock_guard<std::mutex> lock(tableMutex);
+        releaseDirectory(directory, 0);
+      }
+      reason = "needs " + dependency.name + ", which the loader refused to load from " +
+               zep::platform::descriptorPath(dependency.opened.file) + ": " + why;
+      return false;
+    }
+    loaded.push_back({library, directory});
+  }
+  return true;
+}
+
+// Loads the package file the search found and holds open, after what it
+// needs, or gives null and why not. A file that others could rewrite is
+// refused before anything of it is read.
+zep::platform::Library openPackage(zep::shared_package::FoundPackage& found, Load& load,
                                    std::string& reason) {
-  const zep::platform::FileStatus& status = found.opened.status;
   // Which user this process is matters only for what root does not own.
   const std::uint32_t user = zep::platform::effectiveUser();
   const std::vector<zep::shared_package::TrustFinding> refusals =
       zep::shared_package::trustFindings(found, user, true);
   if (!refusals.empty()) {
-    reason.clear();
-    for (const zep::shared_package::TrustFinding& refusal : refusals) {
-      if (!reason.empty()) reason += "\n  " + found.file + ": ";
-      reason += refusal.problem + "; remedy: " + refusal.remedy;
-    }
+    reason = zep::shared_package::refusalText(refusals, "\n  " + found.file + ": ");
     return nullptr;
   }
-  bool checkedBefore = false;
+  int& directory = load.package.directory;
   directory = -1;
   {
     std::lock_guard<std::mutex> lock(tableMutex);
-    if (status.identity) checkedBefore = checkedFiles.holds(*status.identity);
     if (found.opened.directory >= 0) directory = holdDirectory(found.opened);
   }
-  const zep::platform::Timestamp checkBegan =
-      checkedBefore ? zep::platform::Timestamp{} : zep::platform::changeClock();
-  bool localDependencies = false;
   zep::platform::Library library = nullptr;
   try {
-    library =
-        zep::inspect::openCheckedLibrary(found.opened, reason, checkedBefore,
-                                         [&](const zep::platform::PackageFile& file,
-                                             const zep::inspect::Image& image, std::string& why) {
-                                           return zep::shared_package::dependenciesTrusted(
-                                               file, image, user, why, localDependencies);
-                                         });
+    zep::object::Image image;
+    if (checkedImage(found.opened, image, reason)) {
+      library = zep::object::openCheckedLibrary(
+          found.opened, reason, &image,
+          [&](const zep::platform::PackageFile& file, const zep::object::Image& needs,
+              std::string& why) {
+            return loadDependencies(file, needs, user, load.dependencies, why);
+          });
+    }
   } catch (...) {
+    unloadAll(load.dependencies);
     std::lock_guard<std::mutex> lock(tableMutex);
     releaseDirectory(directory, 0);
     throw;
   }
-  std::lock_guard<std::mutex> lock(tableMutex);
   if (library == nullptr) {
+    unloadAll(load.dependencies);
+    load.dependencies.clear();
+    std::lock_guard<std::mutex> lock(tableMutex);
     releaseDirectory(directory, 0);
-    return nullptr;
-  }
-  // A file changed within a second of its check could keep the change time
-  // the search read, and a package with libraries of its own beside it
-  // could keep its own while they change: either is checked again next time.
-  if (!checkedBefore && !localDependencies && status.identity &&
-      zep::shared_package::checkStands(*status.identity, checkBegan)) {
-    checkedFiles.add(*status.identity);
   }
   return library;
 }
@@ -214,17 +283,20 @@ void* LoadBPL_FOS(const std::string& package) {
                              " is in none of the package directories" + tried);
   }
   std::string reason;
-  int directory = -1;
-  zep::platform::Library library = openPackage(*found, directory, reason);
-  if (library == nullptr) {
+  Load load;
+  load.package.library = openPackage(*found, load, reason);
+  if (load.package.library == nullptr) {
     throw std::runtime_error("cannot load package " + quoted(package) + tried + "\n  " +
                              found->file + ": " + reason);
   }
-  std::lock_guard<std::mutex> lock(tableMutex);
+  void* const library = load.package.library;
+  std::unique_lock<std::mutex> lock(tableMutex);
   try {
-    loads[package].push_back({library, directory});
+    loads[package].push_back(std::move(load));
   } catch (...) {
-    releaseDirectory(directory, zep::platform::closeLibraryAndTellIfGone(library));
+    lock.unlock();
+    unload(load.package);
+    unloadAll(load.dependencies);
     throw;
   }
   return library;
@@ -236,12 +308,11 @@ void UnLoadBPL(const std::string& package) {
     std::lock_guard<std::mutex> lock(tableMutex);
     auto found = loads.find(package);
     if (found == loads.end() || found->second.empty()) return;
-    load = found->second.back();
+    load = std::move(found->second.back());
     found->second.pop_back();
   }
-  const std::uintptr_t mapped = zep::platform::closeLibraryAndTellIfGone(load.library);
-  std::lock_guard<std::mutex> lock(tableMutex);
-  releaseDirectory(load.directory, mapped);
+  unload(load.package);
+  unloadAll(load.dependencies);
 }
 
 namespace {

@@ -3,6 +3,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::span<const std::uint8_t> bytes(data, size);
-  checkImage(zep::inspect::readElf(bytes), bytes);
+  checkImage(zep::object::readElf(bytes), bytes);
   return 0;
 }

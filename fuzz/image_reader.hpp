@@ -12,7 +12,7 @@
 #include "object/image.hpp"
 #include "shared_package/explain.hpp"
 
-inline void checkImage(const zep::inspect::Image& image, std::span<const std::uint8_t> bytes) {
+inline void checkImage(const zep::object::Image& image, std::span<const std::uint8_t> bytes) {
   for (const auto* names : {&image.exports, &image.uniqueSymbols, &image.selfCallsByName}) {
     if (std::adjacent_find(names->begin(), names->end(), std::greater_equal<>()) != names->end()) {
       std::fprintf(stderr, "a name list is not sorted and unique\n");
@@ -23,5 +23,5 @@ inline void checkImage(const zep::inspect::Image& image, std::span<const std::ui
     std::fprintf(stderr, "a file cut short is not reported damaged\n");
     std::abort();
   }
-  zep::inspect::explainImage(image, bytes);
+  zep::object::explainImage(image, bytes);
 }

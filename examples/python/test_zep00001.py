@@ -221,6 +221,10 @@ class ModuleTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as runtime:
             library = pathlib.Path(os.environ["ZEP_C_LIBRARY"]).resolve()
             os.symlink(library, pathlib.Path(runtime, zep00001.LIBRARY_NAME))
+            # Its RUNPATH ($ORIGIN) finds the module beside it and the shared
+            # package below, as installed.
+            for beside in ("libPKG_ZEP00001.so", "zep00001"):
+                os.symlink(library.parent / beside, pathlib.Path(runtime, beside))
             environment = dict(os.environ, ZEP_PACKAGE_PATH=os.environ["ZEP_SIMULATED_DIR"],
                                LD_LIBRARY_PATH=runtime)
             del environment["ZEP_C_LIBRARY"]

@@ -67,7 +67,7 @@ struct CheckReport {
   std::vector<EntryFinding> entries;
   // The package's file as loaded, and what it says of itself.
   std::string file;
-  std::optional<Image> image;
+  std::optional<object::Image> image;
   std::vector<Warning> warnings;
   std::optional<UnloadFinding> unload;
   // What the reader should know beyond the entries: why nothing was bound,

@@ -10,6 +10,7 @@
 #include "platform/loaded.hpp"
 #include "platform/platform.hpp"
 #include "shared_package/package_search.hpp"
+#include "shared_package/trust.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace zep::inspect {
@@ -100,12 +101,12 @@ void inspectPackage(CheckReport& report) {
   }
   std::vector<std::uint8_t> bytes;
   std::string error;
-  if (!inspect::readFile(report.file, bytes, error)) {
+  if (!object::readFile(report.file, bytes, error)) {
     report.notes.push_back("cannot read " + report.file + ": " + error);
     return;
   }
-  report.image = inspect::readImage(bytes);
-  const inspect::Image& image = *report.image;
+  report.image = object::readImage(bytes);
+  const object::Image& image = *report.image;
   if (!image.defect.empty()) report.notes.push_back(report.file + " is damaged: " + image.defect);
 
   std::vector<std::string_view> table;

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zep::inspect::bytes {
+namespace zep::object::bytes {
 
 // Thrown by a failed check; the readers turn it into Image::defect.
 struct Malformed {
@@ -115,4 +115,4 @@ inline void sortUnique(std::vector<std::string>& names) {
   names.erase(std::unique(names.begin(), names.end()), names.end());
 }
 
-}  // namespace zep::inspect::bytes
+}  // namespace zep::object::bytes

@@ -5,69 +5,15 @@
 #include <optional>
 
 #include "object/bytes.hpp"
+#include "object/elf_layout.hpp"
 #include "object/image.hpp"
 
-namespace zep::inspect {
+namespace zep::object {
 namespace {
 
 using bytes::Malformed;
 using bytes::Region;
-
-// The gABI's numbers and the GNU extensions', under names of our own: <elf.h>
-// is no header of the Windows build, which reads these files too.
-enum : std::uint16_t { kTypeObject = 1, kTypeExecutable = 2, kTypeShared = 3 };
-enum : std::uint32_t { kSegmentLoad = 1, kSegmentDynamic = 2 };
-enum : std::uint64_t {
-  kDynNull = 0,
-  kDynNeeded = 1,
-  kDynPltRelSize = 2,
-  kDynHash = 4,
-  kDynStrTab = 5,
-  kDynSymTab = 6,
-  kDynRela = 7,
-  kDynRelaSize = 8,
-  kDynRelaEnt = 9,
-  kDynStrSize = 10,
-  kDynSymEnt = 11,
-  kDynInit = 12,
-  kDynFini = 13,
-  kDynRPath = 15,
-  kDynSymbolic = 16,
-  kDynRel = 17,
-  kDynRelSize = 18,
-  kDynRelEnt = 19,
-  kDynPltRel = 20,
-  kDynJmpRel = 23,
-  kDynInitArray = 25,
-  kDynFiniArray = 26,
-  kDynInitArraySize = 27,
-  kDynFiniArraySize = 28,
-  kDynRunPath = 29,
-  kDynFlags = 30,
-  kDynGnuHash = 0x6ffffef5,
-  kDynVersionSymbols = 0x6ffffff0,
-  kDynFlags1 = 0x6ffffffb,
-  kDynVersionDefinitions = 0x6ffffffc,
-  kDynVersionNeeds = 0x6ffffffe,
-};
-constexpr std::uint64_t kFlagSymbolic = 0x2;
-constexpr std::uint64_t kFlag1NoDelete = 0x8;
-constexpr std::uint64_t kFlag1Pie = 0x08000000;
-enum : unsigned { kBindGlobal = 1, kBindWeak = 2, kBindUnique = 10 };
-enum : unsigned { kSymFunction = 2, kSymSection = 3, kSymFile = 4, kSymIndirectFunction = 10 };
-enum : unsigned { kVisibilityDefault = 0, kVisibilityProtected = 3 };
-
-// Where the fields lie in each class.
-struct Layout {
-  unsigned word;
-  unsigned headerSize, phOffset, phEntrySize, phCount;
-  unsigned segmentSize, segType, segOffset, segAddress, segFileSize;
-  unsigned dynamicSize;
-  unsigned symbolSize, symName, symInfo, symOther, symSection;
-  unsigned relSize, relaSize, symbolShift;
-};
-constexpr Layout kElf32{4, 52, 28, 42, 44, 32, 0, 4, 8, 16, 8, 16, 0, 12, 13, 14, 8, 12, 8};
-constexpr Layout kElf64{8, 64, 32, 54, 56, 56, 0, 8, 16, 32, 16, 24, 0, 4, 5, 6, 16, 24, 32};
+using namespace elf;
 
 struct Segment {
   std::uint64_t address, offset, fileSize, memorySize;
@@ -116,6 +62,7 @@ class ElfReader {
       }
     }
     if (depth_ == ImageDepth::Headers) return;
+    indexSegments();
     if (image_.sizeNeeded > file_.size())
       throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
     if (!dynamicAt) return;
@@ -130,18 +77,50 @@ class ElfReader {
     return region.number(offset, layout_.word);
   }
 
-  // Whether [address, address + size) lies in one loadable segment as
-  // mapped, or as read from the file (`fromFile`), where the loader will
-  // read or write it.
-  bool mapped(std::uint64_t address, std::uint64_t size, bool fromFile) const {
-    for (const Segment& s : segments_) {
-      const std::uint64_t extent = fromFile ? s.fileSize : s.memorySize;
-      if (address >= s.address && address - s.address <= extent &&
-          size <= extent - (address - s.address)) {
-        return true;
+  // The segments by address, each with the farthest end of any segment
+  // that begins no later, as mapped and as read from the file: one search
+  // then tells whether a range lies in some segment, however many there are.
+  struct Reach {
+    std::uint64_t address, memoryEnd, fileEnd;
+    std::size_t fileSegment;
+  };
+  void indexSegments() {
+    std::vector<std::size_t> order(segments_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return segments_[a].address < segments_[b].address;
+    });
+    reach_.reserve(order.size());
+    Reach far{0, 0, 0, 0};
+    for (std::size_t i : order) {
+      const Segment& s = segments_[i];
+      const std::uint64_t memoryEnd = s.address + std::min(s.memorySize, ~s.address);
+      const std::uint64_t fileEnd = s.address + std::min(s.fileSize, ~s.address);
+      far.address = s.address;
+      far.memoryEnd = std::max(far.memoryEnd, memoryEnd);
+      if (reach_.empty() || fileEnd > far.fileEnd) {
+        far.fileEnd = fileEnd;
+        far.fileSegment = i;
       }
+      reach_.push_back(far);
     }
-    return false;
+  }
+
+  // The reach of the segments that begin at or before `address`.
+  const Reach* reachAt(std::uint64_t address) const {
+    auto after = std::upper_bound(reach_.begin(), reach_.end(), address,
+                                  [](std::uint64_t a, const Reach& r) { return a < r.address; });
+    return after == reach_.begin() ? nullptr : &*(after - 1);
+  }
+
+  // Whether [address, address + size) lies in a loadable segment as mapped,
+  // or as read from the file (`fromFile`), where the loader will read or
+  // write it.
+  bool mapped(std::uint64_t address, std::uint64_t size, bool fromFile) const {
+    const Reach* reach = reachAt(address);
+    if (reach == nullptr) return false;
+    const std::uint64_t end = fromFile ? reach->fileEnd : reach->memoryEnd;
+    return address <= end && size <= end - address;
   }
 
   // The addresses in the dynamic section that the loader follows, with the
@@ -182,8 +161,9 @@ class ElfReader {
   // The file's bytes at a virtual address, which a loadable segment must
   // cover; from there to the segment's end when `size` is not given.
   Region at(std::uint64_t address, std::optional<std::uint64_t> size, const char* name) const {
-    for (const Segment& s : segments_) {
-      if (address < s.address || address - s.address >= s.fileSize) continue;
+    const Reach* reach = reachAt(address);
+    if (reach != nullptr && address < reach->fileEnd) {
+      const Segment& s = segments_[reach->fileSegment];
       std::uint64_t into = address - s.address;
       return file_.sub(s.offset + into, size.value_or(s.fileSize - into), name);
     }
@@ -229,6 +209,7 @@ class ElfReader {
     for (std::uint64_t name : needed) image_.needed.emplace_back(nameAt(strings, name));
     if (values[kDynRunPath]) image_.runPath = nameAt(strings, *values[kDynRunPath]);
     if (values[kDynRPath]) image_.rPath = nameAt(strings, *values[kDynRPath]);
+    if (values[kDynSoname]) image_.soname = nameAt(strings, *values[kDynSoname]);
     if (!values[kDynSymTab]) return;
 
     std::uint64_t symbolSize = values[kDynSymEnt].value_or(layout_.symbolSize);
@@ -236,9 +217,11 @@ class ElfReader {
     std::uint64_t count = values[kDynHash] ? countFromHash(*values[kDynHash])
                           : gnuHash        ? countFromGnuHash(*gnuHash)
                                            : 0;
-    Region symbols =
-        at(*values[kDynSymTab], bytes::multiply(count, symbolSize, "the dynamic symbol table"),
-           "the dynamic symbol table");
+    const std::uint64_t symbolsSize =
+        bytes::multiply(count, symbolSize, "the dynamic symbol table");
+    if (!mapped(*values[kDynSymTab], symbolsSize, true))
+      throw Malformed{"the dynamic symbol table runs past the file's loadable segments"};
+    Region symbols = at(*values[kDynSymTab], symbolsSize, "the dynamic symbol table");
     auto symbol = [&](std::uint64_t index) {
       Region row = symbols.sub(index * symbolSize, layout_.symbolSize, "a dynamic symbol");
       unsigned info = row.u8(layout_.symInfo);
@@ -303,9 +286,28 @@ class ElfReader {
     return name;
   }
 
-  // The SysV hash table's chain count is the number of symbols.
+  // The SysV hash table's chain count is the number of symbols. The loader
+  // follows any bucket and chain on a lookup: each must name a symbol of
+  // the table, and no chain may come back on itself, or a lookup reads past
+  // the mapping or never ends.
   std::uint64_t countFromHash(std::uint64_t address) const {
-    return at(address, 8, "the symbol hash table").u32(4);
+    Region header = at(address, 8, "the symbol hash table");
+    const std::uint64_t buckets = header.u32(0);
+    const std::uint64_t chains = header.u32(4);
+    const std::uint64_t size = 8 + 4 * (buckets + chains);
+    if (!mapped(address, size, true))
+      throw Malformed{"the symbol hash table runs past the file's loadable segments"};
+    Region table = at(address, size, "the symbol hash table");
+    std::vector<bool> reached(chains);
+    for (std::uint64_t b = 0; b < buckets; ++b) {
+      for (std::uint64_t index = table.u32(8 + 4 * b); index != 0;
+           index = table.u32(8 + 4 * (buckets + index))) {
+        if (index >= chains) throw Malformed{"the symbol hash table names a symbol past its end"};
+        if (reached[index]) throw Malformed{"the symbol hash table's chains run into each other"};
+        reached[index] = true;
+      }
+    }
+    return chains;
   }
 
   // The GNU hash table gives no count: the last symbol is the end of the
@@ -316,14 +318,21 @@ class ElfReader {
     std::uint32_t firstHashed = header.u32(4);
     std::uint64_t bloom = bytes::multiply(header.u32(8), layout_.word, "the GNU hash table");
     std::uint64_t bucketsAddress = bytes::add(address, 16 + bloom, "the GNU hash table");
+    if (!mapped(address, 16 + bloom + std::uint64_t{bucketCount} * 4, true))
+      throw Malformed{"the GNU hash table runs past the file's loadable segments"};
     Region buckets = at(bucketsAddress, std::uint64_t{bucketCount} * 4, "the GNU hash buckets");
     std::uint32_t last = 0;
     for (std::uint32_t b = 0; b < bucketCount; ++b) last = std::max(last, buckets.u32(b * 4ull));
     if (last < firstHashed) return firstHashed;
-    Region chains = at(bytes::add(bucketsAddress, buckets.size(), "the GNU hash chains"),
-                       std::nullopt, "the GNU hash chains");
+    const std::uint64_t chainsAddress =
+        bytes::add(bucketsAddress, buckets.size(), "the GNU hash chains");
+    Region chains = at(chainsAddress, std::nullopt, "the GNU hash chains");
     for (std::uint64_t index = last;; ++index) {
-      if (chains.u32((index - firstHashed) * 4) & 1u) return index + 1;
+      if (chains.u32((index - firstHashed) * 4) & 1u) {
+        if (!mapped(chainsAddress, (index - firstHashed + 1) * 4, true))
+          throw Malformed{"the GNU hash chains run past the file's loadable segments"};
+        return index + 1;
+      }
     }
   }
 
@@ -332,6 +341,7 @@ class ElfReader {
   ImageDepth depth_;
   Image& image_;
   std::vector<Segment> segments_;
+  std::vector<Reach> reach_;
   std::uint64_t nameBudget_ = file_.size() + 64 * 1024;
 };
 
@@ -365,4 +375,4 @@ Image readElf(std::span<const std::uint8_t> bytes, ImageDepth depth) {
   return image;
 }
 
-}  // namespace zep::inspect
+}  // namespace zep::object

@@ -9,7 +9,7 @@
 
 #include "platform/platform.hpp"
 
-namespace zep::inspect {
+namespace zep::object {
 namespace {
 
 // clang-format off
@@ -89,25 +89,9 @@ ImageTarget processTarget() {
   ImageTarget target;
   constexpr bool pe = platform::kLoaderTakesPe;
   target.format = pe ? ImageFormat::Pe : ImageFormat::Elf;
-#if defined(__x86_64__) || defined(_M_X64)
-  target.machine = pe ? 0x8664 : 62;
-#elif defined(__i386__) || defined(_M_IX86)
-  target.machine = pe ? 0x014c : 3;
-#elif defined(__aarch64__) || defined(_M_ARM64)
-  target.machine = pe ? 0xaa64 : 183;
-#elif defined(__arm__) || defined(_M_ARM)
-  target.machine = pe ? 0x01c4 : 40;
-#elif defined(__riscv)
-  target.machine = pe ? 0x5064 : 243;
-#elif defined(__powerpc64__)
-  target.machine = 21;
-#elif defined(__s390x__)
-  target.machine = 22;
-#endif
+  target.machine = pe ? platform::kPeMachine : platform::kElfMachine;
   target.bits = sizeof(void*) * 8;
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  target.bigEndian = true;
-#endif
+  target.bigEndian = platform::kBigEndian;
   return target;
 }
 
@@ -157,4 +141,4 @@ std::string describeContent(std::span<const std::uint8_t> bytes) {
   return hex;
 }
 
-}  // namespace zep::inspect
+}  // namespace zep::object

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace zep::inspect {
+namespace zep::object {
 
 enum class ImageFormat { None, Elf, Pe };
 
@@ -45,6 +45,8 @@ struct Image {
   // (DT_RUNPATH, DT_RPATH), $ORIGIN and all.
   std::string runPath;
   std::string rPath;
+  // ELF only: the name the loader knows it by once loaded (DT_SONAME).
+  std::string soname;
   // ELF only. Its GNU-unique symbols (STB_GNU_UNIQUE), sorted: glibc keeps
   // a library that has any mapped for the life of the process.
   std::vector<std::string> uniqueSymbols;
@@ -103,4 +105,4 @@ std::string describeTarget(const ImageTarget& target);
 // beginning \"This is the...\"", "a file beginning with the bytes 50 4b 03 04".
 std::string describeContent(std::span<const std::uint8_t> bytes);
 
-}  // namespace zep::inspect
+}  // namespace zep::object

@@ -7,7 +7,7 @@
 #include "object/bytes.hpp"
 #include "object/image.hpp"
 
-namespace zep::inspect {
+namespace zep::object {
 namespace {
 
 using bytes::Malformed;
@@ -150,4 +150,4 @@ Image readPe(std::span<const std::uint8_t> bytes, ImageDepth depth) {
   return image;
 }
 
-}  // namespace zep::inspect
+}  // namespace zep::object

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,6 +130,13 @@ class Descriptor {
   int descriptor_ = -1;
 };
 
+// One directory a walk passed through, or one link it followed.
+struct PathStep {
+  std::string path;
+  FileStatus status;
+  bool link;
+};
+
 // A package file opened for its load, with the directory that holds the real
 // file (links resolved) held open, so that what is checked is what the
 // loader maps: that directory cannot be swapped for another under its
@@ -151,6 +159,9 @@ struct PackageFile {
     Moved
   };
   Problem problem = Problem::None;
+  // The system's error number behind the problem (0 when it has none):
+  // only ENOENT says that there is nothing there.
+  int error = 0;
   // The system's own words, where they add to the problem.
   std::string detail;
   // The open file's status, and that of the directory holding the real file.
@@ -159,6 +170,10 @@ struct PackageFile {
   // Reached through a link elsewhere: the directory the link stands in,
   // and the real file's path. Empty `realFile` when there is no link.
   std::optional<FileStatus> linkDirectoryStatus;
+  // Every link followed on the way to the real file (the first is the one
+  // found: its owner chose where it leads), with the directories their
+  // targets pass through.
+  std::vector<PathStep> linkSteps;
   std::string realFile;
   // The name under which the loader maps this very file, unique to it
   // while `directory` stays open ("/proc/self/fd/<directory>/<name>").
@@ -177,10 +192,58 @@ struct PackageFile {
 // it without following a link; a link is followed to the real file, whose
 // own directory is then opened and checked to hold it.
 PackageFile openPackageFile(std::string_view directory, const std::string& name);
+// The same in a directory already held open (`directory`, of that status).
+PackageFile openInDirectory(Descriptor directory, const FileStatus& directoryStatus,
+                            const std::string& name);
 
 // The first `limit` bytes and the size of an opened package file.
 bool readFileHead(const PackageFile& file, std::size_t limit, std::vector<std::uint8_t>& head,
                   std::uint64_t& size);
+
+// ---- What the walk of a package's dependencies asks (ELF systems only;
+// ---- the Windows build neither defines nor calls these).
+
+// A directory opened one component at a time, as the loader would reach it
+// by name, with every directory and link on the way: no link is followed
+// unseen, and `..` leaves the directory it stands in. An absolute `path`
+// begins at /, a relative one at the descriptor `start` (whose path is
+// `startPath`, for naming). `error` is the errno that stopped it (ENOENT:
+// something named is not there); `directory` is -1 then.
+struct DirectoryWalk {
+  Descriptor directory;
+  FileStatus status;
+  std::string path;
+  int error = 0;
+  std::vector<PathStep> steps;
+};
+DirectoryWalk walkDirectory(std::string_view path, int start = -1, std::string_view startPath = {});
+
+// A second descriptor of the same open directory, closed with its holder.
+int duplicateDescriptor(int descriptor);
+
+// For each name, whether a library is loaded in this process under it, by
+// its SONAME or its loaded name: the loader takes that one for a
+// dependency of that name, searching nothing.
+std::vector<bool> loadedUnderNames(std::span<const std::string> names);
+
+// LD_LIBRARY_PATH as the loader read it when the program started (later
+// changes to the environment reach it no more): nothing where it has none
+// or ignores it. False when it cannot be read now.
+bool loaderLibraryPath(std::optional<std::string>& path);
+
+// The subdirectories of glibc-hwcaps/ that the loader searches in each
+// directory before the directory itself, as this machine's processor lets
+// it, in its order ("x86-64-v3"); nothing when this build cannot tell.
+const std::optional<std::vector<std::string>>& loaderSubdirectories();
+
+// The directories the system's loader takes libraries from when nothing
+// else names them (its own, and those /etc/ld.so.conf names), and the
+// configuration files read to know them (as steps: their status).
+struct SystemDirectories {
+  std::vector<std::string> directories;
+  std::vector<PathStep> configuration;
+};
+SystemDirectories systemDirectories();
 
 // Releases one load of `library`. Gives 0 when the library is gone from the
 // process since, else a key to ask stillMapped about later: the names it
@@ -210,6 +273,47 @@ std::optional<std::string_view> environment(const char* name, std::string& stora
 // Whether the loader takes PE images (Windows) rather than ELF objects.
 inline constexpr bool kLoaderTakesPe =
 #if defined(_WIN32)
+    true;
+#else
+    false;
+#endif
+// This process's machine as each format numbers it (the ELF e_machine, the
+// PE Machine field; 0 where the format has no number for it), and its byte
+// order.
+inline constexpr std::uint16_t kElfMachine =
+#if defined(__x86_64__) || defined(_M_X64)
+    62;
+#elif defined(__i386__) || defined(_M_IX86)
+    3;
+#elif defined(__aarch64__) || defined(_M_ARM64)
+        183;
+#elif defined(__arm__) || defined(_M_ARM)
+        40;
+#elif defined(__riscv)
+        243;
+#elif defined(__powerpc64__)
+        21;
+#elif defined(__s390x__)
+        22;
+#else
+        0;
+#endif
+inline constexpr std::uint16_t kPeMachine =
+#if defined(__x86_64__) || defined(_M_X64)
+    0x8664;
+#elif defined(__i386__) || defined(_M_IX86)
+    0x014c;
+#elif defined(__aarch64__) || defined(_M_ARM64)
+    0xaa64;
+#elif defined(__arm__) || defined(_M_ARM)
+    0x01c4;
+#elif defined(__riscv)
+    0x5064;
+#else
+    0;
+#endif
+inline constexpr bool kBigEndian =
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     true;
 #else
     false;

@@ -1,4 +1,6 @@
 // The platform seam on Linux (glibc).
+#include "platform/posix.hpp"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -152,8 +154,6 @@ bool isRegularFile(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-namespace {
-
 FileStatus statusOf(const struct stat& found) {
   FileStatus status;
   status.kind = S_ISREG(found.st_mode)   ? FileStatus::Kind::Regular
@@ -169,128 +169,6 @@ FileStatus statusOf(const struct stat& found) {
                                          {found.st_mtim.tv_sec, found.st_mtim.tv_nsec},
                                          {found.st_ctim.tv_sec, found.st_ctim.tv_nsec}};
   return status;
-}
-
-PackageFile::Problem kindProblem(mode_t mode) {
-  if (S_ISREG(mode)) return PackageFile::Problem::None;
-  if (S_ISDIR(mode)) return PackageFile::Problem::IsDirectory;
-  if (S_ISFIFO(mode)) return PackageFile::Problem::IsFifo;
-  if (S_ISSOCK(mode)) return PackageFile::Problem::IsSocket;
-  return PackageFile::Problem::IsDevice;
-}
-
-PackageFile::Problem openProblem(int error, bool directory) {
-  switch (error) {
-    case ENOENT:
-      return directory ? PackageFile::Problem::NoDirectory : PackageFile::Problem::NoFile;
-    case ENOTDIR:
-      return directory ? PackageFile::Problem::NotADirectory : PackageFile::Problem::NoFile;
-    case ENAMETOOLONG:
-      return PackageFile::Problem::NameTooLong;
-    case EACCES:
-      return directory ? PackageFile::Problem::DirectoryUnsearchable
-                       : PackageFile::Problem::Unreadable;
-    default:
-      return PackageFile::Problem::Unreadable;
-  }
-}
-
-// Opened for reading only: no FIFO waits for a writer, no terminal becomes
-// this process's, and the descriptor is no child's.
-constexpr int kOpenFile = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-constexpr int kOpenDirectory = O_RDONLY | O_CLOEXEC | O_DIRECTORY;
-
-void failed(PackageFile& opened, PackageFile::Problem problem, int error = 0) {
-  opened.problem = problem;
-  if (error != 0) opened.detail = std::strerror(error);
-}
-
-// The file behind the link `name` in `opened.linkDirectory`: opened through
-// the link, its real path read from the open file, its directory opened by
-// that path and found to hold this very file under its name.
-void followLink(PackageFile& opened, const std::string& name) {
-  opened.file = openat(opened.linkDirectory, name.c_str(), kOpenFile);
-  if (opened.file < 0) {
-    const int error = errno;
-    return failed(opened,
-                  error == ENOENT ? PackageFile::Problem::DanglingLink : openProblem(error, false),
-                  error == ENOENT ? 0 : error);
-  }
-  struct stat file {};
-  if (fstat(opened.file, &file) != 0)
-    return failed(opened, PackageFile::Problem::Unreadable, errno);
-  if (PackageFile::Problem kind = kindProblem(file.st_mode); kind != PackageFile::Problem::None)
-    return failed(opened, kind);
-  opened.realFile = descriptorPath(opened.file);
-  const std::string::size_type slash = opened.realFile.rfind('/');
-  if (slash == std::string::npos) return failed(opened, PackageFile::Problem::Moved);
-  const std::string directory = slash == 0 ? "/" : opened.realFile.substr(0, slash);
-  const std::string base = opened.realFile.substr(slash + 1);
-  opened.directory = open(directory.c_str(), kOpenDirectory);
-  struct stat there {};
-  struct stat directoryFound {};
-  if (opened.directory < 0 ||
-      fstatat(opened.directory, base.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
-      there.st_dev != file.st_dev || there.st_ino != file.st_ino ||
-      fstat(opened.directory, &directoryFound) != 0) {
-    return failed(opened, PackageFile::Problem::Moved);
-  }
-  opened.status = statusOf(file);
-  opened.directoryStatus = statusOf(directoryFound);
-  opened.loaderName = "/proc/self/fd/" + std::to_string(opened.directory) + "/" + base;
-}
-
-}  // namespace
-
-PackageFile openPackageFile(std::string_view directory, const std::string& name) {
-  PackageFile opened;
-  if (directory.size() + 1 + name.size() >= PATH_MAX) {
-    failed(opened, PackageFile::Problem::NameTooLong);
-    return opened;
-  }
-  char path[PATH_MAX];
-  directory.copy(path, directory.size());
-  path[directory.size()] = '\0';
-  int held = open(path, kOpenDirectory);
-  if (held < 0) {
-    failed(opened, openProblem(errno, true), errno == EACCES ? errno : 0);
-    return opened;
-  }
-  struct stat directoryFound {};
-  if (fstat(held, &directoryFound) != 0) {
-    close(held);
-    failed(opened, PackageFile::Problem::DirectoryUnsearchable, errno);
-    return opened;
-  }
-  opened.file = openat(held, name.c_str(), kOpenFile | O_NOFOLLOW);
-  if (opened.file < 0 && errno == ELOOP) {
-    opened.linkDirectory = held;
-    opened.linkDirectoryStatus = statusOf(directoryFound);
-    followLink(opened, name);
-    return opened;
-  }
-  opened.directory = held;
-  if (opened.file < 0) {
-    failed(opened, openProblem(errno, false), errno == ENOENT ? 0 : errno);
-    return opened;
-  }
-  struct stat file {};
-  if (fstat(opened.file, &file) != 0) {
-    failed(opened, PackageFile::Problem::Unreadable, errno);
-    return opened;
-  }
-  if (PackageFile::Problem kind = kindProblem(file.st_mode); kind != PackageFile::Problem::None) {
-    failed(opened, kind);
-    return opened;
-  }
-  opened.status = statusOf(file);
-  opened.directoryStatus = statusOf(directoryFound);
-  opened.loaderName.reserve(24 + name.size());
-  opened.loaderName.append("/proc/self/fd/")
-      .append(std::to_string(held))
-      .append(1, '/')
-      .append(name);
-  return opened;
 }
 
 std::string descriptorPath(int descriptor) {

@@ -7,7 +7,7 @@
 #include "object/bytes.hpp"
 #include "platform/loaded.hpp"
 
-namespace zep::inspect {
+namespace zep::object {
 namespace {
 
 std::string noun(const Image& image) {
@@ -95,37 +95,55 @@ std::string explainRefusal(const std::string& path, std::span<const std::uint8_t
 
 }  // namespace
 
-platform::Library openCheckedLibrary(const platform::PackageFile& file, std::string& reason,
-                                     bool checkedBefore, const DependencyCheck& dependencies) {
+bool readLoadableImage(const platform::PackageFile& file, Image& image, std::string& reason) {
   std::uint64_t size = 0;
   std::vector<std::uint8_t> bytes;
-  // A file that cannot be read here is left for the loader to refuse. What
-  // the loader would follow is read from the whole file, whose size is
-  // bounded, so that it refuses what the loader would fault on.
-  bool whole = false;
-  if (!checkedBefore && platform::readFileHead(file, kLargestLibrary, bytes, size)) {
-    whole = bytes.size() == size;
-    const Image image = readImage(bytes, whole ? ImageDepth::Loader : ImageDepth::Headers);
-    if (image.sizeNeeded > size) {
-      reason = "is damaged: " + bytes::cutShort(image.sizeNeeded, size);
-      return nullptr;
-    }
-    if (image.target.format == ImageFormat::Elf && !image.defect.empty() &&
-        image.target == processTarget()) {
+  if (!platform::readFileHead(file, kLargestLibrary, bytes, size)) {
+    reason = "cannot be read";
+    return false;
+  }
+  if (bytes.size() != size) {
+    reason = "is larger than any driver package (" + std::to_string(size) +
+             " bytes), so what it needs is not read";
+    return false;
+  }
+  image = readImage(bytes, ImageDepth::Loader);
+  if (image.sizeNeeded > size) {
+    reason = "is damaged: " + bytes::cutShort(image.sizeNeeded, size);
+    return false;
+  }
+  if (image.target.format == ImageFormat::Elf && image.target == processTarget()) {
+    if (!image.defect.empty()) {
       reason = "is damaged: " + image.defect;
-      return nullptr;
+      return false;
     }
-    if (dependencies && !dependencies(file, image, reason)) return nullptr;
+  } else if (std::string finding = explainImage(image, bytes); !finding.empty()) {
+    // Another machine's image, or no image: the loader's reason follows.
+    image.needed.clear();
   }
+  return true;
+}
+
+platform::Library openCheckedLibrary(const platform::PackageFile& file, std::string& reason,
+                                     const Image* known, const DependencyCheck& dependencies,
+                                     Image* read) {
+  Image image;
+  if (known == nullptr) {
+    if (!readLoadableImage(file, image, reason)) return nullptr;
+    known = &image;
+  }
+  if (dependencies && !dependencies(file, *known, reason)) return nullptr;
   platform::Library library = platform::openLibrary(file.loaderName, reason);
-  if (library != nullptr) return library;
-  // A file checked before is read whole only now that the loader has
-  // refused it; one the check above could not hold whole is not read again.
-  if (checkedBefore) {
-    whole = platform::readFileHead(file, kLargestLibrary, bytes, size) && bytes.size() == size;
+  if (library != nullptr) {
+    if (read != nullptr && known == &image) *read = std::move(image);
+    return library;
   }
+  // The file is read whole again only now that the loader has refused it.
+  std::uint64_t size = 0;
+  std::vector<std::uint8_t> bytes;
   const std::string path = file.realFile.empty() ? file.loaderName : file.realFile;
-  if (whole) reason = explainRefusal(path, bytes, reason);
+  if (platform::readFileHead(file, kLargestLibrary, bytes, size) && bytes.size() == size)
+    reason = explainRefusal(path, bytes, reason);
   return nullptr;
 }
 
@@ -168,4 +186,4 @@ std::string explainLoadFailure(const std::string& path, const std::string& loade
   return explainRefusal(path, bytes, loaderReason);
 }
 
-}  // namespace zep::inspect
+}  // namespace zep::object

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "object/image.hpp"
 #include "platform/platform.hpp"
 
 namespace zep::shared_package {
@@ -64,56 +63,5 @@ std::optional<FoundPackage> findPackage(std::optional<std::string_view> searchPa
 
 // Why a candidate is not loaded, said of it: "no such file", "is a FIFO".
 std::string whyNotLoaded(const platform::PackageFile& opened);
-
-// What lets others than the package's owner put code of theirs into every
-// process that loads it, as zep-host check names it. The first three refuse
-// the load; what the group may write is the group's own affair, told as a
-// warning.
-inline constexpr const char* kWorldWritable = "world-writable";
-inline constexpr const char* kForeignOwner = "foreign-owner";
-inline constexpr const char* kOpenDirectory = "open-directory";
-inline constexpr const char* kForeignDirectory = "foreign-directory";
-inline constexpr const char* kGroupWritable = "group-writable";
-inline constexpr const char* kGroupWritableDirectory = "group-writable-directory";
-inline constexpr const char* kOpenAncestor = "open-ancestor";
-
-struct TrustFinding {
-  const char* kind;
-  bool refused;
-  // The real file or directory at fault, links resolved.
-  std::string subject;
-  // What is wrong, said of the package: "is writable by every user, ...".
-  std::string problem;
-  // The command that mends it, acting on the real file.
-  std::string remedy;
-};
-
-// Who may change the package file that `found` holds open, as the statuses
-// read through its descriptors show; `effectiveUser` is this process's.
-// Allowed: a file of root or of that user, writable by no one else, in a
-// directory of root or of that user that others cannot write or that has
-// the sticky bit (as /tmp); a link to it only in such a directory too.
-// Nothing is found where the status carries no ownership (Windows). With
-// `refusalsOnly`, what a load asks: the warnings are not made, and the
-// directories above are not read. Those are warnings only: the load holds
-// the directory it checked, so swapping one above changes nothing it maps.
-std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t effectiveUser,
-                                        bool refusalsOnly = false);
-
-// Whether the libraries that `image`, the package held by `package`, needs
-// may be loaded with it: each one that the loader would take from a
-// directory of the package's own search path (DT_RPATH, DT_RUNPATH, $ORIGIN
-// being the package's directory) or that lies beside the package passes the
-// package's own checks, and so do those it needs in turn. What the loader
-// finds only in the system's directories is the system's. False and why in
-// `reason` when one does not pass; `local` tells whether any was found there,
-// so that a load of the package cannot be taken on an earlier check.
-bool dependenciesTrusted(const platform::PackageFile& package, const inspect::Image& image,
-                         std::uint32_t effectiveUser, std::string& reason, bool& local);
-
-// Whether a check that began at `checkBegan` may be taken for a file with
-// `identity` until it changes: a change time within a second of the check
-// may be a later change on a file system that keeps whole seconds.
-bool checkStands(const platform::FileStatus::Identity& identity, platform::Timestamp checkBegan);
 
 }  // namespace zep::shared_package

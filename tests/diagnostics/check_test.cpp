@@ -55,8 +55,8 @@ TEST(CheckDiagnostics, NamesTheExportThatComesClosestToAMissingEntry) {
 // A DLL of the other width where a package should be: on Windows a DLL a
 // process of this width cannot load, on Linux no ELF library at all.
 TEST(CheckDiagnostics, NamesWhatAPackageFileIsBuiltFor) {
-  const zep::inspect::ImageTarget own = zep::inspect::processTarget();
-  const bool windows = own.format == zep::inspect::ImageFormat::Pe;
+  const zep::object::ImageTarget own = zep::object::processTarget();
+  const bool windows = own.format == zep::object::ImageFormat::Pe;
   const bool other64 = windows && own.bits == 32;
   const std::filesystem::path directory = std::filesystem::path(testing::TempDir()) / "zep-width";
   std::filesystem::create_directories(directory);

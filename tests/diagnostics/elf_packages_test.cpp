@@ -19,7 +19,7 @@ bool exports(const Image& image, const std::string& name) {
 }
 TEST(ElfReader, ReadsTheDynamicSymbolsAndNeedsOfAPackage) {
   Image answering = packageImage("answering", "Tef00000");
-  EXPECT_EQ(answering.target, zep::inspect::processTarget());
+  EXPECT_EQ(answering.target, zep::object::processTarget());
   EXPECT_EQ(answering.kind, ImageKind::SharedLibrary);
   EXPECT_EQ(answering.defect, "");
   EXPECT_TRUE(exports(answering, "StarTefDedicado"));

@@ -15,15 +15,15 @@
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using zep::inspect::Image;
-using zep::inspect::ImageFormat;
-using zep::inspect::ImageKind;
-using zep::inspect::readImage;
+using zep::object::Image;
+using zep::object::ImageFormat;
+using zep::object::ImageKind;
+using zep::object::readImage;
 
 inline std::vector<std::uint8_t> fileBytes(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   std::string error;
-  if (!zep::inspect::readFile(path, bytes, error)) ADD_FAILURE() << path << ": " << error;
+  if (!zep::object::readFile(path, bytes, error)) ADD_FAILURE() << path << ": " << error;
   return bytes;
 }
 

@@ -56,7 +56,7 @@ TEST_F(LoadFailure, AnotherMachineOrWordSizeIsNamedFromTheHeader) {
   std::string error = errorFor("ZEP00200", bytes);
   EXPECT_HAS(error, "\"ZEP00200\"");
   EXPECT_HAS(error, directory_ + "/libZEP00200.so: is a 64-bit AArch64 library; this process is " +
-                        zep::inspect::describeTarget(zep::inspect::processTarget()) +
+                        zep::object::describeTarget(zep::object::processTarget()) +
                         " (the loader says: ");
 
   usePath(kPackages + "/foreign");
@@ -86,8 +86,8 @@ TEST_F(LoadFailure, AFileThatIsNoLibraryIsSaidWhatItIs) {
 TEST_F(LoadFailure, AProgramOrObjectIsNoSharedLibrary) {
   // This test program is a position-independent executable, as Debian builds them.
   std::vector<std::uint8_t> program = fileBytes("/proc/self/exe");
-  if (zep::inspect::readImage(program).kind ==
-      zep::inspect::ImageKind::PositionIndependentExecutable) {
+  if (zep::object::readImage(program).kind ==
+      zep::object::ImageKind::PositionIndependentExecutable) {
     EXPECT_HAS(errorFor("ZEP00304", program),
                "is a position-independent program, not a shared library");
   }

@@ -26,7 +26,7 @@ TEST(ElfReader, TellsTheLinkingThatMakesAPackageMisbehave) {
 TEST(ElfReader, ReadsA32BitPackage) {
   Image image = readImage(seed("elf_reader/x86_32"));
   EXPECT_EQ(image.target.bits, 32u);
-  EXPECT_EQ(zep::inspect::describeTarget(image.target), "32-bit x86");
+  EXPECT_EQ(zep::object::describeTarget(image.target), "32-bit x86");
   EXPECT_THAT(image.exports, ElementsAre("StartImpFiscal"));
   EXPECT_EQ(image.defect, "");
 }
@@ -37,12 +37,12 @@ TEST(PeReader, ReadsExportsImportsAndMachine) {
   EXPECT_EQ(image.defect, "");
   EXPECT_EQ(image.target.format, ImageFormat::Pe);
   EXPECT_EQ(image.kind, ImageKind::SharedLibrary);
-  EXPECT_EQ(zep::inspect::describeTarget(image.target), "64-bit x86-64");
+  EXPECT_EQ(zep::object::describeTarget(image.target), "64-bit x86-64");
   EXPECT_THAT(image.exports, ElementsAre("@Zep00001@StartImpFiscal", "StartImpFiscal"));
   EXPECT_THAT(image.needed, ElementsAre("KERNEL32.dll", "zep_absent.dll"));
 
   Image old = readImage(peImage(0x014c, 32, {"Start"}, {}));
-  EXPECT_EQ(zep::inspect::describeTarget(old.target), "32-bit x86");
+  EXPECT_EQ(zep::object::describeTarget(old.target), "32-bit x86");
   EXPECT_THAT(old.exports, ElementsAre("Start"));
 }
 
@@ -52,7 +52,7 @@ TEST(PeReader, ReadsARealDll) {
       readImage(fileBytes(ZEP_SOURCE_DIR "/fuzz/corpus/pe_reader/two_exports_x86_64.dll"));
   EXPECT_EQ(image.defect, "");
   EXPECT_EQ(image.kind, ImageKind::SharedLibrary);
-  EXPECT_EQ(zep::inspect::describeTarget(image.target), "64-bit x86-64");
+  EXPECT_EQ(zep::object::describeTarget(image.target), "64-bit x86-64");
   EXPECT_THAT(image.exports, ElementsAre("StartImpFiscal", "imprimeMesasAbertas"));
   EXPECT_THAT(image.needed, ElementsAre("KERNEL32.dll", "msvcrt.dll"));
 }
@@ -65,7 +65,7 @@ TEST(ImageHeaders, FromTheFirstPageGiveTheSizeOfTheWholeReading) {
                            "elf_reader/x86_32", "pe_reader/two_exports_x86_64.dll"}) {
     const std::vector<std::uint8_t> file = seed(name);
     const Image whole = readImage(file);
-    const Image headers = readImage(std::span(file).first(4096), zep::inspect::ImageDepth::Headers);
+    const Image headers = readImage(std::span(file).first(4096), zep::object::ImageDepth::Headers);
     EXPECT_NE(whole.sizeNeeded, 0u) << name;
     EXPECT_EQ(headers.sizeNeeded, whole.sizeNeeded) << name;
     EXPECT_EQ(headers.target, whole.target) << name;
@@ -95,15 +95,15 @@ TEST(ElfReader, RefusesSymbolNamesThatAddUpToMoreThanTheFile) {
 // loadable segment is refused before the loader sees it.
 TEST(ElfReader, TellsADynamicSectionOutsideTheLoadableSegments) {
   const std::vector<std::uint8_t> file = elfImage(4, 8, 0x7fff0000);
-  for (auto depth : {zep::inspect::ImageDepth::Everything, zep::inspect::ImageDepth::Loader}) {
+  for (auto depth : {zep::object::ImageDepth::Everything, zep::object::ImageDepth::Loader}) {
     EXPECT_EQ(readImage(file, depth).defect,
               "the dynamic section lies outside the file's loadable segments");
   }
-  EXPECT_EQ(readImage(elfImage(4, 8), zep::inspect::ImageDepth::Loader).defect, "");
+  EXPECT_EQ(readImage(elfImage(4, 8), zep::object::ImageDepth::Loader).defect, "");
 }
 
 TEST(ImageContent, NamesWhatAFileIsWhenItIsNoImage) {
-  using zep::inspect::describeContent;
+  using zep::object::describeContent;
   auto of = [](std::string_view text) {
     return describeContent({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   };

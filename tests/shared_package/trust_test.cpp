@@ -1,5 +1,7 @@
 // The default shared package loads no package that others than its owner
 // could rewrite, and reads no unchanged file twice.
+#include "shared_package/trust.hpp"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -56,7 +58,12 @@ TEST_F(Trust, AFileOfAnotherUserIsRefused) {
   ASSERT_EQ(chown(file_.c_str(), 1, static_cast<gid_t>(-1)), 0);
   std::string error = loadError();
   EXPECT_HAS(error, file_ + ": is owned by user 1, neither root nor the user this process runs as");
-  EXPECT_HAS(error, "remedy: chown root " + file_);
+  // chown would leave that user a descriptor opened for writing before.
+  EXPECT_HAS(error,
+             "remedy: as root, once its contents are trusted, replace it with a copy made "
+             "by root: cp " +
+                 file_ + " " + file_ + ".root && mv -f " + file_ + ".root " + file_);
+  EXPECT_EQ(error.find("chown"), std::string::npos) << error;
 }
 
 TEST_F(Trust, ADirectoryEveryUserCanWriteIsRefusedUnlessSticky) {
@@ -89,7 +96,11 @@ TEST_F(Trust, ADirectoryOfAnotherUserIsRefused) {
   ASSERT_EQ(chown(directory_.c_str(), 1, static_cast<gid_t>(-1)), 0);
   std::string error = loadError();
   EXPECT_HAS(error, file_ + ": is in " + directory_ + ", which is owned by user 1");
-  EXPECT_HAS(error, "remedy: chown root " + directory_);
+  EXPECT_HAS(error, "remedy: as root, replace it with a directory made by root");
+  EXPECT_HAS(error, "mkdir " + directory_ + ".root && cp -R " + directory_ + "/. " + directory_ +
+                        ".root && mv " + directory_ + " " + directory_ + ".old && mv " +
+                        directory_ + ".root " + directory_);
+  EXPECT_EQ(error.find("chown"), std::string::npos) << error;
 }
 
 // Each refusal names the real file and a remedy acting on it, never on the
