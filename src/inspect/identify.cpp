@@ -7,9 +7,21 @@
 #include "object/image.hpp"
 #include "platform/platform.hpp"
 #include "shared_package/explain.hpp"
+#include "shared_package/dependencies.hpp"
 #include "shared_package/package_search.hpp"
+#include "shared_package/trust.hpp"
 
 namespace zep::inspect {
+
+using object::Image;
+using object::ImageFormat;
+using object::ImageKind;
+using object::describeContent;
+using object::describeTarget;
+using object::kLargestLibrary;
+using object::processTarget;
+using object::readFile;
+using object::readImage;
 
 char packagePathSeparator() { return platform::kPathListSeparator; }
 
@@ -62,9 +74,11 @@ void checkTrust(Identity& identity, const shared_package::FoundPackage& found, c
     identity.trust.push_back({finding.kind, finding.refused,
                               finding.subject + " " + finding.problem, std::move(finding.remedy)});
   }
+  // The walk a bind makes, with nothing loaded: the held files close with it.
   std::string reason;
-  bool local = false;
-  if (!shared_package::dependenciesTrusted(found.opened, image, user, reason, local)) {
+  std::vector<shared_package::Dependency> plan;
+  if (!shared_package::planDependencies(found.opened, image, user, object::readLoadableImage, plan,
+                                        reason)) {
     identity.trust.push_back({"dependency", true, reason, ""});
   }
 }
