@@ -163,7 +163,9 @@ zep::platform::Library openPackage(zep::shared_package::FoundPackage& found, int
   {
     std::lock_guard<std::mutex> lock(tableMutex);
     if (status.identity) checkedBefore = checkedFiles.holds(*status.identity);
-    if (found.opened.directory >= 0) directory = holdDirectory(found.opened);
+    // Windows holds the directory by a handle of the search's own, for the load.
+    if (found.opened.directory >= 0 && found.opened.directoryStatus.identity)
+      directory = holdDirectory(found.opened);
   }
   const zep::platform::Timestamp checkBegan =
       checkedBefore ? zep::platform::Timestamp{} : zep::platform::changeClock();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/access.hpp"
 #include "platform/platform.hpp"
 #include "shared_package/explain.hpp"
 
@@ -166,12 +167,28 @@ void ancestorFindings(std::vector<TrustFinding>& found, const std::string& direc
 
 }  // namespace
 
+namespace {
+
+// Where owners and access lists decide (Windows), the platform reads them.
+std::vector<TrustFinding> accessTrustFindings(const platform::PackageFile& opened) {
+  std::vector<TrustFinding> findings;
+  for (platform::AccessFinding& found : platform::accessFindings(opened)) {
+    const char* kind = found.directory ? (found.owner ? kForeignDirectory : kOpenDirectory)
+                                       : (found.owner ? kForeignOwner : kWorldWritable);
+    findings.push_back(
+        {kind, true, std::move(found.subject), std::move(found.problem), std::move(found.remedy)});
+  }
+  return findings;
+}
+
+}  // namespace
+
 std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t effectiveUser,
                                         bool refusalsOnly) {
   std::vector<TrustFinding> findings;
   const platform::PackageFile& opened = found.opened;
   const platform::FileStatus& file = opened.status;
-  if (!file.hasOwnership) return findings;
+  if (!file.hasOwnership) return accessTrustFindings(opened);
   const bool link = !opened.realFile.empty();
   const bool worldWritable = (file.mode & kOthersWrite) != 0;
   const bool foreignOwner = !trustedOwner(file.owner, effectiveUser);
@@ -333,7 +350,18 @@ bool walkDependencies(DependencyWalk& walk, const platform::PackageFile& of,
 bool dependenciesTrusted(const platform::PackageFile& package, const inspect::Image& image,
                          std::uint32_t effectiveUser, std::string& reason, bool& local) {
   local = false;
-  if (!package.status.hasOwnership || image.needed.empty()) return true;
+  if (!package.status.hasOwnership) {
+    return platform::dependenciesBesideTrusted(
+        package, image.needed,
+        [](const platform::PackageFile& library) -> std::vector<std::string> {
+          std::vector<std::uint8_t> bytes;
+          std::uint64_t size = 0;
+          if (!platform::readFileHead(library, inspect::kLargestLibrary, bytes, size)) return {};
+          return inspect::readImage(bytes, inspect::ImageDepth::Loader).needed;
+        },
+        reason, local);
+  }
+  if (image.needed.empty()) return true;
   DependencyWalk walk{effectiveUser, reason, local};
   return walkDependencies(walk, package, image);
 }
