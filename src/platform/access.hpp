@@ -30,9 +30,10 @@ struct AccessFinding {
 // link it was reached through. Nothing where ownership bits decide.
 std::vector<AccessFinding> accessFindings(const PackageFile& opened);
 
-// The libraries a held library file needs by name, as its own reader gives
-// them (the platform reads no image).
-using NeededLibraries = std::vector<std::string> (*)(const PackageFile& library);
+// The libraries a held library file needs by name, as the module's own
+// reader gives them (the platform reads no image); false when the file
+// cannot be read whole and sound, so what it needs cannot be decided.
+using NeededLibraries = bool (*)(const PackageFile& library, std::vector<std::string>& needed);
 
 // Whether the libraries `needed` by the package held by `package` may be
 // loaded with it, where the loader looks beside the package first: each one

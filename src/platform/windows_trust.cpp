@@ -516,7 +516,13 @@ bool walkDependencies(DependencyWalk& walk, const PackageFile& of,
       }
       return false;
     }
-    if (!walkDependencies(walk, beside, walk.neededOf(beside))) return false;
+    std::vector<std::string> itsOwn;
+    if (!walk.neededOf(beside, itsOwn)) {
+      walk.reason = "needs " + library + ", which lies beside it as " + beside.loaderName +
+                    " and cannot be read whole, so what it needs in turn cannot be decided";
+      return false;
+    }
+    if (!walkDependencies(walk, beside, itsOwn)) return false;
     // Loaded from its final path while its handles are held, ahead of the
     // package, which then finds it loaded by its name.
     HMODULE module;

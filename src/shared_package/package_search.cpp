@@ -353,11 +353,15 @@ bool dependenciesTrusted(const platform::PackageFile& package, const inspect::Im
   if (!package.status.hasOwnership) {
     return platform::dependenciesBesideTrusted(
         package, image.needed,
-        [](const platform::PackageFile& library) -> std::vector<std::string> {
+        [](const platform::PackageFile& library, std::vector<std::string>& needed) {
           std::vector<std::uint8_t> bytes;
           std::uint64_t size = 0;
-          if (!platform::readFileHead(library, inspect::kLargestLibrary, bytes, size)) return {};
-          return inspect::readImage(bytes, inspect::ImageDepth::Loader).needed;
+          if (!platform::readFileHead(library, inspect::kLargestLibrary, bytes, size) ||
+              bytes.size() != size)
+            return false;
+          inspect::Image image = inspect::readImage(bytes, inspect::ImageDepth::Loader);
+          needed = std::move(image.needed);
+          return image.defect.empty();
         },
         reason, local);
   }

@@ -93,7 +93,8 @@ struct TrustFinding {
 // Allowed: a file of root or of that user, writable by no one else, in a
 // directory of root or of that user that others cannot write or that has
 // the sticky bit (as /tmp); a link to it only in such a directory too.
-// Nothing is found where the status carries no ownership (Windows). With
+// Where the status carries no ownership (Windows), the platform judges
+// owners and access lists instead (platform/access.hpp). With
 // `refusalsOnly`, what a load asks: the warnings are not made, and the
 // directories above are not read. Those are warnings only: the load holds
 // the directory it checked, so swapping one above changes nothing it maps.

@@ -9,6 +9,7 @@
 #include <sddl.h>
 
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -17,6 +18,11 @@
 #include "platform/windows_trust.hpp"
 #include "test_platform.hpp"
 #include "zep00001/zep00001.hpp"
+#if defined(ZEP_TRUST_REPORTS)
+#include <nlohmann/json.hpp>
+
+#include "host/commands.hpp"
+#endif
 
 namespace {
 
@@ -114,6 +120,23 @@ TEST(WindowsTrust, ALibraryBesideThePackageIsCheckedAsThePackageIs) {
              "needs " + kDependency + ", which the loader would take from " +
                  caseFile("beside-other", kDependency) + ", and which is owned by NT");
 }
+
+#if defined(ZEP_TRUST_REPORTS)
+TEST(WindowsTrust, CheckReportsTheRefusalAsTheLoadDoes) {
+  std::ostringstream out, err;
+  const int status = zep::host::run(
+      {"check", "Zep00400", "--package-path", kCases + "/file-everyone", "--json"}, {out, err, {}});
+  EXPECT_EQ(status, 2);
+  const nlohmann::json report = nlohmann::json::parse(out.str());
+  ASSERT_EQ(report["warnings"].size(), 1u) << report.dump();
+  const nlohmann::json& warning = report["warnings"][0];
+  EXPECT_EQ(warning["kind"], "world-writable");
+  EXPECT_EQ(warning["refused"], true);
+  EXPECT_HAS(withSlashes(warning["message"].get<std::string>()),
+             "is writable by Everyone (S-1-1-0)");
+  EXPECT_HAS(withSlashes(warning["remedy"].get<std::string>()), "/remove:g *S-1-1-0");
+}
+#endif
 
 // The loader looks beside the package and in System32 only.
 TEST(WindowsTrust, ALibraryOnPathOrInTheCurrentDirectoryIsNeverLoaded) {
