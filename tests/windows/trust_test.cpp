@@ -275,9 +275,9 @@ TEST(WindowsTrust, TheTraceFileWantsADirectoryOfItsOwnerAndIsItsUsersAlone) {
                                                        DACL_SECURITY_INFORMATION, &text, nullptr);
   const std::wstring shown = text;
   LocalFree(text);
-  LocalFree(descriptor);
   EXPECT_EQ(shown.find(L";WD)"), std::wstring::npos);
   EXPECT_EQ(win::judgeSecurity(nullptr, dacl, win::processUser()).writers.size(), 0u);
+  LocalFree(descriptor);
 }
 
 }  // namespace
