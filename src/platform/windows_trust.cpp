@@ -245,7 +245,8 @@ void judgeHandle(std::vector<AccessFinding>& found, HANDLE handle, bool director
       "copy it into a directory that only the till's administrators may write";
   if (error != ERROR_SUCCESS) {
     found.push_back({directory, true, path,
-                     lead + " of an owner and access list that cannot be read (" +
+                     lead +
+                         " protected by an owner and access list that this process cannot read (" +
                          windows::systemMessage(error) + "), so who may write it cannot be decided",
                      copyElsewhere});
     return;
@@ -270,7 +271,7 @@ void judgeHandle(std::vector<AccessFinding>& found, HANDLE handle, bool director
   }
   if (!judged.unreadable.empty()) {
     found.push_back({directory, false, path,
-                     lead + " under an access list with an entry of a kind not read here (" +
+                     lead + " protected by an access list with an entry of a kind not read here (" +
                          judged.unreadable + "), so who may write it cannot be decided",
                      "icacls " + at + " /reset, or " + copyElsewhere});
   }
