@@ -238,7 +238,9 @@ zep::platform::Library openPackage(zep::shared_package::FoundPackage& found, Loa
   directory = -1;
   {
     std::lock_guard<std::mutex> lock(tableMutex);
-    if (found.opened.directory >= 0) directory = holdDirectory(found.opened);
+    // Windows holds the directory by a handle of the search's own, for the load.
+    if (found.opened.directory >= 0 && found.opened.directoryStatus.identity)
+      directory = holdDirectory(found.opened);
   }
   zep::platform::Library library = nullptr;
   try {

@@ -27,12 +27,12 @@ bool dependencyReachable(const std::string& library, const std::string& director
   std::wstring name = windows::widen(library);
   if (GetModuleHandleW(name.c_str()) != nullptr) return true;
   if (isRegularFile(directory + '\\' + library)) return true;
-  // As data only: nothing of it runs, and its own dependencies are not sought.
-  HMODULE found = LoadLibraryExW(name.c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-  if (found == nullptr) return false;
-  FreeLibrary(found);
-  return true;
+  // The loader looks beside the package and in System32 only (Wine's
+  // search for a data file would also take PATH and the current directory).
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  return length != 0 && length < MAX_PATH &&
+         isRegularFile(windows::narrow(system, length) + '\\' + library);
 }
 
 }  // namespace zep::platform

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.hpp"
+#include "platform/windows_trust.hpp"
 
 namespace zep::platform {
 
@@ -44,24 +45,7 @@ std::wstring moduleFileName(HMODULE module) {
   }
 }
 
-}  // namespace windows
-
-namespace {
-
-using windows::narrow;
-using windows::widen;
-
-// The loader wants '\' in a path it is to search beside, whatever else
-// accepts '/'.
-std::wstring nativePath(const std::string& path) {
-  std::wstring wide = widen(path);
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';
-  }
-  return wide;
-}
-
-// The system's text for an error code, without its closing line break.
+// Without its closing line break.
 std::string systemMessage(DWORD error) {
   wchar_t* buffer = nullptr;
   DWORD length = FormatMessageW(
@@ -77,21 +61,23 @@ std::string systemMessage(DWORD error) {
   return message + " (error " + std::to_string(error) + ")";
 }
 
-// The package's own directory first for its dependencies, then the
-// program's and the system's; never the current directory or PATH, where a
-// stray library of the same name could be planted.
-constexpr DWORD kPackageSearch =
-    LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+}  // namespace windows
 
-// The loader's error windows would stop a till until someone clicks them.
-class QuietLoader {
- public:
-  QuietLoader() { SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous_); }
-  ~QuietLoader() { SetThreadErrorMode(previous_, nullptr); }
+namespace {
 
- private:
-  DWORD previous_ = 0;
-};
+using windows::narrow;
+using windows::systemMessage;
+using windows::widen;
+
+// The loader wants '\' in a path it is to search beside, whatever else
+// accepts '/'.
+std::wstring nativePath(const std::string& path) {
+  std::wstring wide = widen(path);
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
 
 std::string directoryPart(const std::string& path) {
   std::string::size_type separator = path.find_last_of("\\/");
@@ -109,10 +95,12 @@ Library openLibrary(const std::string& path, std::string& reason) {
   HMODULE library;
   DWORD error;
   {
-    QuietLoader quiet;
-    library = LoadLibraryExW(wide.c_str(), nullptr, kPackageSearch);
+    windows::QuietLoader quiet;
+    library = LoadLibraryExW(wide.c_str(), nullptr, windows::kPackageSearch);
     error = GetLastError();
   }
+  // The package holds its own references to what was loaded ahead of it.
+  windows::releasePreloaded();
   if (library == nullptr) reason = systemMessage(error);
   return library;
 }
@@ -172,37 +160,6 @@ std::optional<FileStatus> fileStatus(const std::string& path) {
                                                              : FileStatus::Kind::Regular;
   return status;
 }
-
-// Windows keeps the path: a file that is open cannot be renamed over unless
-// its opener shares the deletion, and the loader takes the path.
-PackageFile openPackageFile(std::string_view directory, const std::string& name) {
-  PackageFile opened;
-  std::string path(directory);
-  path.append(1, kDirectorySeparator).append(name);
-  DWORD attributes = GetFileAttributesW(widen(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    opened.problem = error == ERROR_FILENAME_EXCED_RANGE ? PackageFile::Problem::NameTooLong
-                     : error == ERROR_ACCESS_DENIED      ? PackageFile::Problem::Unreadable
-                     : error == ERROR_PATH_NOT_FOUND     ? PackageFile::Problem::NoDirectory
-                                                         : PackageFile::Problem::NoFile;
-  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    opened.problem = PackageFile::Problem::IsDirectory;
-  } else {
-    opened.status.kind = FileStatus::Kind::Regular;
-    opened.loaderName = std::move(path);
-  }
-  return opened;
-}
-
-bool readFileHead(const PackageFile& file, std::size_t limit, std::vector<std::uint8_t>& head,
-                  std::uint64_t& size) {
-  return readFileHead(file.loaderName, limit, head, size);
-}
-
-std::string descriptorPath(int) { return {}; }
-
-void closeDescriptor(int) noexcept {}
 
 std::uintptr_t closeLibraryAndTellIfGone(Library library) noexcept {
   closeLibrary(library);

@@ -1,5 +1,7 @@
 #include "shared_package/trust.hpp"
 
+#include "platform/access.hpp"
+
 namespace zep::shared_package {
 
 namespace {
@@ -87,6 +89,18 @@ void ancestorFindings(std::vector<TrustFinding>& found, const std::string& direc
   }
 }
 
+// Where owners and access lists decide (Windows), the platform reads them.
+std::vector<TrustFinding> accessTrustFindings(const platform::PackageFile& opened) {
+  std::vector<TrustFinding> findings;
+  for (platform::AccessFinding& found : platform::accessFindings(opened)) {
+    const char* kind = found.directory ? (found.owner ? kForeignDirectory : kOpenDirectory)
+                                       : (found.owner ? kForeignOwner : kWorldWritable);
+    findings.push_back(
+        {kind, true, std::move(found.subject), std::move(found.problem), std::move(found.remedy)});
+  }
+  return findings;
+}
+
 }  // namespace
 
 std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t effectiveUser,
@@ -94,7 +108,7 @@ std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t
   std::vector<TrustFinding> findings;
   const platform::PackageFile& opened = found.opened;
   const platform::FileStatus& file = opened.status;
-  if (!file.hasOwnership) return findings;
+  if (!file.hasOwnership) return accessTrustFindings(opened);
   const bool link = !opened.realFile.empty();
   const bool worldWritable = (file.mode & kOthersWrite) != 0;
   const bool foreignOwner = !trustedOwner(file.owner, effectiveUser);

@@ -45,7 +45,8 @@ struct TrustFinding {
 // the sticky bit (as /tmp); a link to it only in such a directory too, and
 // made by root or that user (the kernel's protected_symlinks rule: another
 // user's link chooses which file is loaded).
-// Nothing is found where the status carries no ownership (Windows). With
+// Where the status carries no ownership (Windows), the platform judges
+// owners and access lists instead (platform/access.hpp). With
 // `refusalsOnly`, what a load asks: the warnings are not made, and the
 // directories above are not read. Those are warnings only: the load holds
 // the directory it checked, so swapping one above changes nothing it maps.

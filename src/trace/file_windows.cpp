@@ -1,7 +1,7 @@
 // The trace file on Windows: a view of the file, mapped again as it grows;
-// Windows writes a view's pages to the file when the process dies. Who may
-// write the directory is not checked: Windows decides that by access lists,
-// which the module reads nowhere. And the clock and ids of the events.
+// Windows writes a view's pages to the file when the process dies; in a
+// directory that passes the package rule, with an access list for this
+// process's user alone. And the clock and ids of the events.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/windows.hpp"
+#include "platform/windows_trust.hpp"
 #include "trace/file.hpp"
 #include "trace/storage.hpp"
 
@@ -27,6 +28,7 @@ struct Storage::State {
   char* view = nullptr;
   std::string path;
   std::wstring wide;
+  platform::windows::PrivateFileSecurity security;
 
   void unmap() noexcept {
     if (view != nullptr) UnmapViewOfFile(view);
@@ -43,6 +45,7 @@ void Storage::take(const std::string& path, std::size_t) {
   State& s = *state_;
   s.path = path;
   s.wide = platform::windows::widen(path);
+  s.security.requireDirectoryOf(path, "the trace file");
   // A trace that ends in a crash is what support asks for: the file of the
   // previous run is kept as FILE.1.
   WIN32_FILE_ATTRIBUTE_DATA previous{};
@@ -55,8 +58,8 @@ void Storage::take(const std::string& path, std::size_t) {
 
 void Storage::create() {
   State& s = *state_;
-  s.file = CreateFileW(s.wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  s.file = CreateFileW(s.wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                       s.security.attributes(), CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (s.file == INVALID_HANDLE_VALUE) {
     fail(GetLastError(), "cannot write the trace file \"" + s.path + "\"");
   }
