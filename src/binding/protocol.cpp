@@ -36,9 +36,13 @@ void clear(const SlotSet& set) noexcept {
 // Looks one entry up in the package and stores what it found (null when the
 // package lacks it) in the entry's slot, or the entry's trace stub while the
 // call trace is on: the one place a bind fills a slot.
-void fill(const Slot& slot, const platform::Exports& exports, const std::string& package) noexcept {
+void fill(const SlotSet& set, const Slot& slot, const platform::Exports& exports,
+          const std::string& package) noexcept {
+  // The slots stand in one table, the sets' in turn: the trace's stubs too.
+  const auto index = static_cast<std::uint32_t>(&slot - sets::all().front().slots.data());
   // The entry names are literals, so their views end in a null byte.
-  *slot.address = trace::wrap(slot.address, exports.find(slot.entry.data()), package);
+  *slot.address =
+      trace::wrap(index, slot.entry, set.name, exports.find(slot.entry.data()), package);
 }
 
 // Runs `step`, ignoring what it raises; the thread-cancellation unwind must
@@ -63,7 +67,7 @@ void load(const SlotSet& set, const std::string& package) {
                              package + "\"");
   }
   const platform::Exports exports(handle);
-  for (const Slot& slot : set.slots) fill(slot, exports, package);
+  for (const Slot& slot : set.slots) fill(set, slot, exports, package);
 }
 
 void tellOperator(const std::exception& caught, const std::string& package) {

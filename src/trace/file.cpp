@@ -1,28 +1,32 @@
-// The trace file: one Chrome trace-event array, written event by event into a
-// shared mapping of the file under one lock, grown a megabyte at a time and
-// padded with spaces (JSON whitespace) beyond the last event.
+// The trace file's writer: hands out regions to the threads that record,
+// without a lock (the count of regions handed out is in the file, so that a
+// forked child takes its regions from the same count), prepares the next
+// region ahead of its use, and begins FILE again when it is full.
 #include "trace/file.hpp"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 
+#include "trace/format.hpp"
 #include "trace/storage.hpp"
+#include "trace/system.hpp"
 
 namespace zep::trace::file {
 namespace {
 
+using format::FileHeader;
+
 constexpr std::size_t kDefaultLimit = std::size_t{64} << 20;
-constexpr std::size_t kLeastLimit = std::size_t{64} << 10;
-constexpr std::size_t kGrowth = std::size_t{1} << 20;
-// Room kept for the end of the array.
-constexpr char kClosing[] = "\n]\n";
-constexpr std::size_t kClosingLength = sizeof kClosing - 1;
+constexpr std::size_t kRegionsOffset = format::kHeaderSize + format::kNamesSize;
+constexpr std::size_t kLeastLimit = kRegionsOffset + 2 * format::kRegionSize;
+constexpr std::size_t kLargestLimit = std::size_t{1} << 31;
 
 std::size_t limitFromEnvironment() {
   const char* text = std::getenv("ZEP_TRACE_LIMIT");
@@ -30,117 +34,234 @@ std::size_t limitFromEnvironment() {
   char* end = nullptr;
   const unsigned long long value = std::strtoull(text, &end, 10);
   if (*end != '\0') return kDefaultLimit;
-  return std::max<std::size_t>(kLeastLimit, static_cast<std::size_t>(value));
+  return std::clamp<std::size_t>(static_cast<std::size_t>(value), kLeastLimit, kLargestLimit);
+}
+
+std::uint32_t atomicLoad(const std::uint32_t& word) {
+  return __atomic_load_n(&word, __ATOMIC_ACQUIRE);
+}
+
+// Ticks of the time-stamp counter a second, measured once over 2 ms.
+std::uint64_t ticksPerSecond() {
+  static const std::uint64_t measured = [] {
+    const std::uint64_t begun = system::nanoseconds();
+    const std::uint64_t first = system::ticks();
+    std::uint64_t now = begun;
+    while (now - begun < 2000000) now = system::nanoseconds();
+    return (system::ticks() - first) * 1000000000u / (now - begun);
+  }();
+  return measured;
+}
+
+// Copies whole words; a loop the compiler would make a call of memcpy,
+// which may use the vector registers, were it not for the barrier.
+void copyWords(char* to, const char* from, std::size_t bytes) noexcept {
+  for (std::size_t at = 0; at < bytes; at += 8) {
+    std::uint64_t word;
+    __builtin_memcpy(&word, from + at, 8);
+    __builtin_memcpy(to + at, &word, 8);
+    asm volatile("" ::: "memory");
+  }
 }
 
 class Writer {
  public:
-  // A host that exits normally leaves a closed array without its padding.
+  // A host that exits normally leaves the file cut after its last region.
   ~Writer() { close(); }
 
   void open(const std::string& path) {
-    std::lock_guard<std::mutex> hold(lock_);
-    finish();
-    storage_.release();
-    failure_.clear();
+    close();
+    hold();
+    failure_.store(0, std::memory_order_relaxed);
+    path_ = path;
     limit_ = limitFromEnvironment();
     try {
       storage_.take(path, limit_);
-      start();
+      char* map = storage_.create();
+      begin(map, nullptr);
+      if (!storage_.prepare(kRegionsOffset, format::kRegionSize, true)) {
+        throw std::system_error(ENOSPC, std::generic_category(),
+                                "cannot write the trace file \"" + path + "\"");
+      }
+      opener_ = system::processId();
+      epoch_.fetch_add(1, std::memory_order_relaxed);
+      header_.store(reinterpret_cast<FileHeader*>(map), std::memory_order_release);
     } catch (...) {
       storage_.release();
+      letGo();
       throw;
     }
+    letGo();
   }
 
   void close() noexcept {
-    std::lock_guard<std::mutex> hold(lock_);
-    finish();
+    hold();
+    FileHeader* header = header_.exchange(nullptr, std::memory_order_acq_rel);
+    epoch_.fetch_add(1, std::memory_order_relaxed);
+    // A forked child leaves the file to its parent, which is still writing it.
+    const bool own = system::processId() == opener_;
+    std::size_t length = 0;
+    if (header != nullptr) {
+      if (own) __atomic_store_n(&header->closed, 1u, __ATOMIC_RELEASE);
+      length = kRegionsOffset + std::size_t{format::kRegionSize} *
+                                    std::min(atomicLoad(header->claimed), header->regionCount);
+    }
+    storage_.close(length, own && header != nullptr);
     storage_.release();
+    letGo();
   }
-
-  void append(const char* event, std::size_t length) noexcept {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (map_ == nullptr) return;
-    const std::size_t need = length + (first_ ? 0 : 2);
-    try {
-      if (used_ + need + kClosingLength > limit_) {
-        finish();
-        storage_.rotate();
-        start();
-      }
-      if (used_ + need + kClosingLength > filled_) grow();
-    } catch (const std::exception& failure) {
-      failure_ = failure.what();
-      finish();
-      storage_.release();
-      return;
-    }
-    if (!first_) {
-      std::memcpy(map_ + used_, ",\n", 2);
-      used_ += 2;
-    }
-    std::memcpy(map_ + used_, event, length);
-    used_ += length;
-    first_ = false;
-  }
-
-  bool isOpen() const noexcept { return open_.load(std::memory_order_relaxed); }
 
   std::string takeFailure() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return std::exchange(failure_, std::string());
+    const int error = failure_.exchange(0, std::memory_order_relaxed);
+    if (error == 0) return {};
+    return "cannot write the trace file \"" + path_ +
+           "\": " + std::generic_category().message(error);
   }
 
-  void beforeFork() noexcept { lock_.lock(); }
-  void afterForkInParent() noexcept { lock_.unlock(); }
-  void afterForkInChild() noexcept {
-    open_.store(false, std::memory_order_relaxed);
-    map_ = nullptr;
-    storage_.forget();
-    lock_.unlock();
+  bool name(std::uint32_t id, std::uint32_t slot, const void* target, std::string_view entry,
+            std::string_view set, std::string_view package) noexcept {
+    const std::uint32_t epoch = epoch_.load(std::memory_order_acquire);
+    FileHeader* header = header_.load(std::memory_order_acquire);
+    if (header == nullptr) return false;
+    entry = entry.substr(0, 0xffff);
+    set = set.substr(0, 0xffff);
+    package = package.substr(0, 0xffff);
+    const auto size = format::padded(static_cast<std::uint32_t>(
+        sizeof(format::Name) + entry.size() + set.size() + package.size()));
+    const std::uint32_t used = header->namesUsed;
+    if (used + size > format::kNamesSize) return false;
+    char* at = reinterpret_cast<char*>(header) + header->namesOffset + used;
+    format::Name head{};
+    head.id = id;
+    head.slot = slot;
+    head.entryLength = static_cast<std::uint16_t>(entry.size());
+    head.setLength = static_cast<std::uint16_t>(set.size());
+    head.packageLength = static_cast<std::uint16_t>(package.size());
+    head.target = reinterpret_cast<std::uintptr_t>(target);
+    std::memcpy(at + 4, reinterpret_cast<const char*>(&head) + 4, sizeof head - 4);
+    char* text = at + sizeof head;
+    for (std::string_view part : {entry, set, package}) {
+      std::memcpy(text, part.data(), part.size());
+      text += part.size();
+    }
+    __atomic_store_n(reinterpret_cast<std::uint32_t*>(at), size, __ATOMIC_RELEASE);
+    __atomic_store_n(&header->namesUsed, used + size, __ATOMIC_RELEASE);
+    // A rotation meanwhile may have copied the names without this one.
+    if (epoch_.load(std::memory_order_acquire) != epoch)
+      return name(id, slot, target, entry, set, package);
+    return true;
+  }
+
+  bool isOpen() const noexcept { return header_.load(std::memory_order_relaxed) != nullptr; }
+  std::uint32_t epoch() const noexcept { return epoch_.load(std::memory_order_acquire); }
+
+  bool claim(Region& region, std::uint32_t pid, std::uint32_t tid) noexcept {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const std::uint32_t epoch = epoch_.load(std::memory_order_acquire);
+      FileHeader* header = header_.load(std::memory_order_acquire);
+      if (header == nullptr) return false;
+      const std::uint32_t sequence = __atomic_fetch_add(&header->claimed, 1u, __ATOMIC_RELAXED);
+      if (sequence >= header->regionCount) {
+        if (!rotate(header)) return false;
+        continue;
+      }
+      char* base = reinterpret_cast<char*>(header);
+      const std::size_t offset = header->regionsOffset + std::size_t{header->regionSize} * sequence;
+      if (!storage_.prepare(offset, header->regionSize, false)) {
+        fail(ENOSPC);
+        return false;
+      }
+      // The next region's blocks and pages, before a thread takes it.
+      if (sequence + 1 < header->regionCount) {
+        storage_.prepare(offset + header->regionSize, header->regionSize, true);
+      }
+      auto* start = reinterpret_cast<format::RegionHeader*>(base + offset);
+      start->sequence = sequence;
+      start->pid = pid;
+      start->tid = tid;
+      start->ticks = system::ticks();
+      start->nanoseconds = system::nanoseconds();
+      __atomic_store_n(&start->magic, format::kRegionMagic, __ATOMIC_RELEASE);
+      region.at = base + offset + sizeof(format::RegionHeader);
+      region.end = base + offset + header->regionSize;
+      region.epoch = epoch;
+      return true;
+    }
+    return false;
   }
 
  private:
-  void start() {
-    storage_.create();
-    filled_ = 0;
-    used_ = 0;
-    grow();
-    std::memcpy(map_, "[\n", 2);
-    used_ = 2;
-    first_ = true;
-    open_.store(true, std::memory_order_relaxed);
+  // Between open, close and a rotation: close waits for a rotation under
+  // way, a recording thread that would rotate meanwhile does not.
+  void hold() noexcept {
+    while (rotating_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+  }
+  void letGo() noexcept { rotating_.store(false, std::memory_order_release); }
+
+  void fail(int error) noexcept {
+    failure_.store(error, std::memory_order_relaxed);
+    header_.store(nullptr, std::memory_order_release);
+    epoch_.fetch_add(1, std::memory_order_relaxed);
   }
 
-  void grow() {
-    const std::size_t target = std::min(limit_, filled_ + kGrowth);
-    map_ = storage_.grow(filled_, target);
-    filled_ = target;
-  }
-
-  // Closes the array and cuts the padding off.
-  void finish() noexcept {
-    open_.store(false, std::memory_order_relaxed);
-    std::size_t length = used_;
-    if (map_ != nullptr) {
-      const std::size_t closing = std::min(filled_ - used_, kClosingLength);
-      std::memcpy(map_ + used_, kClosing, closing);
-      length += closing;
+  // Writes the header of a new file; the names of `before`, where given.
+  void begin(char* map, const FileHeader* before) noexcept {
+    auto* header = reinterpret_cast<FileHeader*>(map);
+    if (before != nullptr) {
+      copyWords(map, reinterpret_cast<const char*>(before), sizeof(FileHeader));
+      copyWords(map + before->namesOffset,
+                reinterpret_cast<const char*>(before) + before->namesOffset,
+                atomicLoad(before->namesUsed));
+      header->claimed = 0;
+      header->closed = 0;
+      return;
     }
-    map_ = nullptr;
-    storage_.close(length);
+    header->version = format::kVersion;
+    header->wordBytes = sizeof(void*);
+    header->namesOffset = format::kHeaderSize;
+    header->namesSize = format::kNamesSize;
+    header->regionsOffset = static_cast<std::uint32_t>(kRegionsOffset);
+    header->regionSize = format::kRegionSize;
+    header->regionCount =
+        static_cast<std::uint32_t>((limit_ - kRegionsOffset) / format::kRegionSize);
+    header->pid = system::processId();
+    header->ticksPerSecond = ticksPerSecond();
+    header->startNanoseconds = system::nanoseconds();
+    header->startTicks = system::ticks();
+    std::memcpy(header->magic, format::kMagic, sizeof format::kMagic);
   }
 
-  std::mutex lock_;
-  std::atomic<bool> open_{false};
+  // From a thread that found `full` full: FILE becomes FILE.1 and a new FILE
+  // begins, unless another thread does that now, or this is a forked child.
+  bool rotate(FileHeader* full) noexcept {
+    if (system::processId() != opener_) return false;
+    if (rotating_.exchange(true, std::memory_order_acquire)) return false;
+    bool rotated = header_.load(std::memory_order_acquire) != full;
+    if (!rotated && header_.load(std::memory_order_acquire) != nullptr) {
+      char* map = storage_.rotate();
+      if (map == nullptr) {
+        fail(EIO);
+      } else {
+        begin(map, full);
+        storage_.prepare(kRegionsOffset, format::kRegionSize, true);
+        epoch_.fetch_add(1, std::memory_order_relaxed);
+        header_.store(reinterpret_cast<FileHeader*>(map), std::memory_order_release);
+        storage_.retire();
+        rotated = true;
+      }
+    }
+    letGo();
+    return rotated;
+  }
+
+  std::atomic<FileHeader*> header_{nullptr};
+  std::atomic<std::uint32_t> epoch_{0};
+  std::atomic<bool> rotating_{false};
+  std::atomic<int> failure_{0};
   Storage storage_;
-  char* map_ = nullptr;
+  std::uint32_t opener_ = 0;
   std::size_t limit_ = kDefaultLimit;
-  std::size_t filled_ = 0;
-  std::size_t used_ = 0;
-  bool first_ = true;
-  std::string failure_;
+  std::string path_;
 };
 
 Writer writer;
@@ -149,11 +270,15 @@ Writer writer;
 
 void open(const std::string& path) { writer.open(path); }
 void close() noexcept { writer.close(); }
-bool isOpen() noexcept { return writer.isOpen(); }
-void append(const char* event, std::size_t length) noexcept { writer.append(event, length); }
 std::string takeFailure() { return writer.takeFailure(); }
-void beforeFork() noexcept { writer.beforeFork(); }
-void afterForkInParent() noexcept { writer.afterForkInParent(); }
-void afterForkInChild() noexcept { writer.afterForkInChild(); }
+bool name(std::uint32_t id, std::uint32_t slot, const void* target, std::string_view entry,
+          std::string_view set, std::string_view package) noexcept {
+  return writer.name(id, slot, target, entry, set, package);
+}
+bool isOpen() noexcept { return writer.isOpen(); }
+std::uint32_t epoch() noexcept { return writer.epoch(); }
+bool claim(Region& region, std::uint32_t pid, std::uint32_t tid) noexcept {
+  return writer.claim(region, pid, tid);
+}
 
 }  // namespace zep::trace::file

@@ -4,20 +4,31 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zep::trace {
 
-// On from ZEP_TRACE or zep_trace_open until a failure or zep_trace_close.
+// On from ZEP_TRACE or start until a failure or stop.
 extern std::atomic<bool> armed;
 
-void* wrapTraced(void** slot, void* address, const std::string& package);
+void* wrapTraced(std::uint32_t slot, std::string_view entry, std::string_view set, void* address,
+                 const std::string& package);
 
-// What a bind stores in `slot` for the entry at `address` of `package`: the
-// address itself unless the trace is on (a missing entry stays null).
-inline void* wrap(void** slot, void* address, const std::string& package) {
+// What a bind stores in the slot of global index `slot` (entry `entry` of
+// set `set`) for the entry at `address` of `package`: the address itself
+// unless the trace is on (a missing entry stays null).
+inline void* wrap(std::uint32_t slot, std::string_view entry, std::string_view set, void* address,
+                  const std::string& package) {
   if (!armed.load(std::memory_order_relaxed) || address == nullptr) return address;
-  return wrapTraced(slot, address, package);
+  return wrapTraced(slot, entry, set, address, package);
 }
+
+// The switch: start raises std::system_error when the file cannot be
+// written, with std::errc::function_not_supported where the module has no
+// stubs; stop ends the file.
+void start(const std::string& file);
+void stop() noexcept;
 
 }  // namespace zep::trace

@@ -1,0 +1,23 @@
+# What runs while a thread records a call, in whatever thread (a signal
+# handler's too), is built to touch no vector or x87 register and to call
+# nothing that might: the stubs then keep only the integer registers. No
+# sanitizer either, whose run-time functions might.
+include(CheckCXXCompilerFlag)
+set(recording_files ${trace_sources})
+list(FILTER recording_files INCLUDE REGEX "(file|events|side_stack|system_[a-z]+|file_[a-z]+)\\.cpp$")
+check_cxx_compiler_flag(-mgeneral-regs-only ZEP_HAS_GENERAL_REGS_ONLY)
+if(ZEP_HAS_GENERAL_REGS_ONLY)
+  set(recording_options -mgeneral-regs-only)
+else()
+  set(recording_options -mno-sse -mno-mmx -mno-80387)
+endif()
+# Loops the compiler would otherwise turn into calls of memcpy and memset.
+check_cxx_compiler_flag(-fno-tree-loop-distribute-patterns ZEP_HAS_NO_LOOP_PATTERNS)
+if(ZEP_HAS_NO_LOOP_PATTERNS)
+  list(APPEND recording_options -fno-tree-loop-distribute-patterns)
+endif()
+if(ZEP_SANITIZE)
+  list(APPEND recording_options -fno-sanitize=all)
+endif()
+set_source_files_properties(${recording_files} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+  PROPERTIES COMPILE_OPTIONS "${recording_options}")

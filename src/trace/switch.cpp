@@ -1,0 +1,148 @@
+// The trace's switch: which stub stands for which slot, the names the file
+// gives them, and turning the trace on and off.
+#include <cstdlib>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <tuple>
+#include <vector>
+
+#include "trace/file.hpp"
+#include "trace/recorder.hpp"
+#include "trace/trace.hpp"
+#include "zep00001/zep00001.hpp"
+
+namespace zep::trace {
+namespace {
+
+std::mutex switchLock;              // around the switch and traced binds
+const char* pendingPath = nullptr;  // ZEP_TRACE, opened at the first traced bind
+
+// Every (slot, entry, package) a traced bind met, by id: written into each
+// file's names.
+struct Description {
+  std::uint32_t slot;
+  void* target;
+  std::string entry;
+  std::string set;
+  std::string package;
+  std::unique_ptr<Traced> traced;
+};
+std::vector<Description> described;
+std::map<std::tuple<std::uint32_t, void*, std::string>, std::uint32_t> ids;
+
+void name(const Description& description) {
+  file::name(description.traced->id, description.slot, description.target, description.entry,
+             description.set, description.package);
+}
+
+// The stub for `slot`, telling it where `target` is: binding the same
+// package again makes nothing new.
+void* describe(std::uint32_t slot, std::string_view entry, std::string_view set, void* target,
+               const std::string& package) {
+  auto [found, added] = ids.try_emplace({slot, target, package}, 0);
+  if (added) {
+    found->second = static_cast<std::uint32_t>(described.size());
+    described.push_back({slot, target, std::string(entry), std::string(set), package,
+                         std::make_unique<Traced>(Traced{target, found->second})});
+    name(described.back());
+  }
+  install(slot, described[found->second].traced.get());
+  return const_cast<unsigned char*>(zep_trace_stubs + slot * kStubSize);
+}
+
+void tellOperator(const std::string& reason) {
+  try {
+    Mensagem("O registro das chamadas (ZEP_TRACE) foi desligado: " + reason, "", "N", "N",
+             static_cast<TTipoMsg>(3), "", "001", 0, nullptr);
+  } catch (...) {
+    if (!std::current_exception()) throw;  // the cancellation unwind
+  }
+}
+
+// Gives up tracing, for the reason the operator is told. Under switchLock.
+void disarm(const std::string& reason) {
+  armed.store(false, std::memory_order_relaxed);
+  pendingPath = nullptr;
+  file::close();
+  tellOperator(reason);
+}
+
+void openFile(const std::string& path) {
+  file::open(path);
+  for (const Description& description : described) name(description);
+}
+
+void* stubFor(std::uint32_t slot, std::string_view entry, std::string_view set, void* address,
+              const std::string& package) {
+  if (!armed.load(std::memory_order_relaxed)) return address;
+  if (zep_trace_stub_count == 0) {
+    disarm("this build of the module has no trace stubs for its platform");
+    return address;
+  }
+  if (!file::isOpen()) {
+    std::string reason = file::takeFailure();
+    if (reason.empty() && pendingPath != nullptr) {
+      try {
+        openFile(pendingPath);
+        pendingPath = nullptr;
+      } catch (const std::exception& failure) {
+        reason = failure.what();
+      }
+    }
+    if (!file::isOpen()) {
+      disarm(reason.empty() ? "the trace file is closed" : reason);
+      return address;
+    }
+  }
+  if (slot >= zep_trace_stub_count) return address;
+  return describe(slot, entry, set, address, package);
+}
+
+}  // namespace
+
+std::atomic<bool> armed{[] {
+  const char* path = std::getenv("ZEP_TRACE");
+  if (path == nullptr || *path == '\0') return false;
+  pendingPath = path;
+  return true;
+}()};
+
+// A trace that fails binds the entry's own address: never a failed bind.
+void* wrapTraced(std::uint32_t slot, std::string_view entry, std::string_view set, void* address,
+                 const std::string& package) {
+  std::lock_guard<std::mutex> hold(switchLock);
+  try {
+    return stubFor(slot, entry, set, address, package);
+  } catch (const std::exception&) {
+    return address;
+  }
+}
+
+void start(const std::string& path) {
+  if (zep_trace_stub_count == 0) {
+    throw std::system_error(std::make_error_code(std::errc::function_not_supported),
+                            "the call trace is not supported on this platform");
+  }
+  std::lock_guard<std::mutex> hold(switchLock);
+  openFile(path);
+  pendingPath = nullptr;
+  armed.store(true, std::memory_order_relaxed);
+}
+
+void stop() noexcept {
+  std::lock_guard<std::mutex> hold(switchLock);
+  armed.store(false, std::memory_order_relaxed);
+  pendingPath = nullptr;
+  file::close();
+}
+
+}  // namespace zep::trace
+
+extern "C" {
+void zep_trace_open(const std::string& file) { zep::trace::start(file); }
+void zep_trace_close() noexcept { zep::trace::stop(); }
+}

@@ -1,0 +1,62 @@
+// The recorder's clock, ids and memory on Linux x86-64, from system calls
+// made directly (syscall_linux.hpp).
+#include <pthread.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
+#include <time.h>
+
+#include <atomic>
+
+#include "trace/syscall_linux.hpp"
+#include "trace/system.hpp"
+
+namespace zep::trace::system {
+namespace {
+
+// The thread's word: initial-exec, so that reading it calls nothing.
+__thread void* own __attribute__((tls_model("initial-exec"))) = nullptr;
+
+std::atomic<std::uint32_t> forked{0};
+std::atomic<std::uint32_t> process{0};
+
+void inChild() {
+  forked.fetch_add(1, std::memory_order_relaxed);
+  process.store(0, std::memory_order_relaxed);
+}
+[[maybe_unused]] const bool forkHandled = ::pthread_atfork(nullptr, nullptr, inChild) == 0;
+
+}  // namespace
+
+std::uint64_t nanoseconds() noexcept {
+  struct timespec time {};
+  call(SYS_clock_gettime, CLOCK_REALTIME, reinterpret_cast<long>(&time));
+  return static_cast<std::uint64_t>(time.tv_sec) * 1000000000u +
+         static_cast<std::uint64_t>(time.tv_nsec);
+}
+
+std::uint32_t processId() noexcept {
+  std::uint32_t id = process.load(std::memory_order_relaxed);
+  if (id == 0) {
+    id = static_cast<std::uint32_t>(call(SYS_getpid));
+    process.store(id, std::memory_order_relaxed);
+  }
+  return id;
+}
+
+std::uint32_t threadId() noexcept { return static_cast<std::uint32_t>(call(SYS_gettid)); }
+
+bool alive(std::uint32_t tid) noexcept {
+  return call(SYS_tgkill, static_cast<long>(processId()), static_cast<long>(tid), 0) != -3;
+}
+
+void* allocate(std::size_t bytes) noexcept {
+  const long at = call(SYS_mmap, 0, static_cast<long>(bytes), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  return failed(at) ? nullptr : reinterpret_cast<void*>(at);
+}
+
+void* threadValue() noexcept { return own; }
+void setThreadValue(void* value) noexcept { own = value; }
+std::uint32_t forks() noexcept { return forked.load(std::memory_order_relaxed); }
+
+}  // namespace zep::trace::system
