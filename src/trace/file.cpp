@@ -19,9 +19,16 @@
 #include "trace/system.hpp"
 
 namespace zep::trace::file {
+
+std::atomic<void*> current::header{nullptr};
+std::atomic<std::uint32_t> current::epoch{0};
+
 namespace {
 
 using format::FileHeader;
+
+// How many regions ahead of those taken the helper prepares.
+constexpr std::uint32_t kAhead = 32;
 
 constexpr std::size_t kDefaultLimit = std::size_t{64} << 20;
 constexpr std::size_t kRegionsOffset = format::kHeaderSize + format::kNamesSize;
@@ -64,10 +71,28 @@ void copyWords(char* to, const char* from, std::size_t bytes) noexcept {
   }
 }
 
+FileHeader* currentHeader() noexcept {
+  return static_cast<FileHeader*>(current::header.load(std::memory_order_acquire));
+}
+void publish(FileHeader* header) noexcept {
+  current::epoch.fetch_add(1, std::memory_order_acq_rel);
+  current::header.store(header, std::memory_order_release);
+}
+
 class Writer {
  public:
   // A host that exits normally leaves the file cut after its last region.
-  ~Writer() { close(); }
+  ~Writer() {
+    close();
+#ifndef _WIN32
+    if (helper_.joinable()) {
+      stopping_.store(true);
+      wanted_.store(1);
+      system::wake(wanted_);
+      helper_.join();
+    }
+#endif
+  }
 
   void open(const std::string& path) {
     close();
@@ -79,13 +104,13 @@ class Writer {
       storage_.take(path, limit_);
       char* map = storage_.create();
       begin(map, nullptr);
-      if (!storage_.prepare(kRegionsOffset, format::kRegionSize, true)) {
+      if (!storage_.own(kRegionsOffset, format::kRegionSize)) {
         throw std::system_error(ENOSPC, std::generic_category(),
                                 "cannot write the trace file \"" + path + "\"");
       }
+      startHelper();
       opener_ = system::processId();
-      epoch_.fetch_add(1, std::memory_order_relaxed);
-      header_.store(reinterpret_cast<FileHeader*>(map), std::memory_order_release);
+      begun(reinterpret_cast<FileHeader*>(map));
     } catch (...) {
       storage_.release();
       letGo();
@@ -96,8 +121,8 @@ class Writer {
 
   void close() noexcept {
     hold();
-    FileHeader* header = header_.exchange(nullptr, std::memory_order_acq_rel);
-    epoch_.fetch_add(1, std::memory_order_relaxed);
+    auto* header = static_cast<FileHeader*>(current::header.exchange(nullptr));
+    current::epoch.fetch_add(1, std::memory_order_acq_rel);
     // A forked child leaves the file to its parent, which is still writing it.
     const bool own = system::processId() == opener_;
     std::size_t length = 0;
@@ -120,8 +145,8 @@ class Writer {
 
   bool name(std::uint32_t id, std::uint32_t slot, const void* target, std::string_view entry,
             std::string_view set, std::string_view package) noexcept {
-    const std::uint32_t epoch = epoch_.load(std::memory_order_acquire);
-    FileHeader* header = header_.load(std::memory_order_acquire);
+    const std::uint32_t epoch = file::epoch();
+    FileHeader* header = currentHeader();
     if (header == nullptr) return false;
     entry = entry.substr(0, 0xffff);
     set = set.substr(0, 0xffff);
@@ -147,18 +172,14 @@ class Writer {
     __atomic_store_n(reinterpret_cast<std::uint32_t*>(at), size, __ATOMIC_RELEASE);
     __atomic_store_n(&header->namesUsed, used + size, __ATOMIC_RELEASE);
     // A rotation meanwhile may have copied the names without this one.
-    if (epoch_.load(std::memory_order_acquire) != epoch)
-      return name(id, slot, target, entry, set, package);
+    if (file::epoch() != epoch) return name(id, slot, target, entry, set, package);
     return true;
   }
 
-  bool isOpen() const noexcept { return header_.load(std::memory_order_relaxed) != nullptr; }
-  std::uint32_t epoch() const noexcept { return epoch_.load(std::memory_order_acquire); }
-
   bool claim(Region& region, std::uint32_t pid, std::uint32_t tid) noexcept {
     for (int attempt = 0; attempt < 2; ++attempt) {
-      const std::uint32_t epoch = epoch_.load(std::memory_order_acquire);
-      FileHeader* header = header_.load(std::memory_order_acquire);
+      const std::uint32_t epoch = file::epoch();
+      FileHeader* header = currentHeader();
       if (header == nullptr) return false;
       const std::uint32_t sequence = __atomic_fetch_add(&header->claimed, 1u, __ATOMIC_RELAXED);
       if (sequence >= header->regionCount) {
@@ -167,13 +188,16 @@ class Writer {
       }
       char* base = reinterpret_cast<char*>(header);
       const std::size_t offset = header->regionsOffset + std::size_t{header->regionSize} * sequence;
-      if (!storage_.prepare(offset, header->regionSize, false)) {
+      // Prepared by the helper, or now (in a forked child, which has none).
+      const std::uint64_t prepared = prepared_.load(std::memory_order_acquire);
+      const bool ready = prepared >> 32 == epoch && sequence < static_cast<std::uint32_t>(prepared);
+      if (!ready && !storage_.own(offset, header->regionSize)) {
         fail(ENOSPC);
         return false;
       }
-      // The next region's blocks and pages, before a thread takes it.
-      if (sequence + 1 < header->regionCount) {
-        storage_.prepare(offset + header->regionSize, header->regionSize, true);
+      if ((!ready || sequence + kAhead / 2 >= static_cast<std::uint32_t>(prepared)) &&
+          wanted_.exchange(1) == 0) {
+        system::wake(wanted_);
       }
       auto* start = reinterpret_cast<format::RegionHeader*>(base + offset);
       start->sequence = sequence;
@@ -200,8 +224,46 @@ class Writer {
 
   void fail(int error) noexcept {
     failure_.store(error, std::memory_order_relaxed);
-    header_.store(nullptr, std::memory_order_release);
-    epoch_.fetch_add(1, std::memory_order_relaxed);
+    publish(nullptr);
+  }
+
+  // The file at `header` is the one written from now on.
+  void begun(FileHeader* header) noexcept {
+    prepared_.store(std::uint64_t{file::epoch() + 1} << 32 | 1, std::memory_order_release);
+    publish(header);
+  }
+
+  // The helper: a thread of the module's that faults in the pages of the
+  // regions ahead of those taken, woken when the threads that record come
+  // near, so that they find them ready. None on Windows, where a DLL's
+  // thread cannot be joined as it unloads; the threads that record take
+  // the faults there.
+  void startHelper() {
+#ifndef _WIN32
+    if (!helper_.joinable()) helper_ = std::thread([this] { help(); });
+#endif
+  }
+
+  void help() noexcept {
+    while (!stopping_.load()) {
+      const std::uint32_t epoch = file::epoch();
+      FileHeader* header = currentHeader();
+      std::uint64_t prepared = prepared_.load(std::memory_order_acquire);
+      if (header != nullptr && prepared >> 32 == epoch) {
+        const std::uint32_t want =
+            std::min(header->regionCount, atomicLoad(header->claimed) + kAhead);
+        for (auto done = static_cast<std::uint32_t>(prepared); done < want && !stopping_.load();
+             ++done) {
+          char* at = reinterpret_cast<char*>(header) + header->regionsOffset +
+                     std::size_t{header->regionSize} * done;
+          if (!Storage::populate(at, header->regionSize)) break;
+          if (!prepared_.compare_exchange_strong(prepared, prepared + 1)) break;
+          ++prepared;
+        }
+      }
+      wanted_.store(0);
+      system::wait(wanted_, 0, 100);
+    }
   }
 
   // Writes the header of a new file; the names of `before`, where given.
@@ -236,16 +298,14 @@ class Writer {
   bool rotate(FileHeader* full) noexcept {
     if (system::processId() != opener_) return false;
     if (rotating_.exchange(true, std::memory_order_acquire)) return false;
-    bool rotated = header_.load(std::memory_order_acquire) != full;
-    if (!rotated && header_.load(std::memory_order_acquire) != nullptr) {
+    bool rotated = currentHeader() != full;
+    if (!rotated && currentHeader() != nullptr) {
       char* map = storage_.rotate();
-      if (map == nullptr) {
+      if (map == nullptr || !storage_.own(kRegionsOffset, format::kRegionSize)) {
         fail(EIO);
       } else {
         begin(map, full);
-        storage_.prepare(kRegionsOffset, format::kRegionSize, true);
-        epoch_.fetch_add(1, std::memory_order_relaxed);
-        header_.store(reinterpret_cast<FileHeader*>(map), std::memory_order_release);
+        begun(reinterpret_cast<FileHeader*>(map));
         storage_.retire();
         rotated = true;
       }
@@ -254,9 +314,12 @@ class Writer {
     return rotated;
   }
 
-  std::atomic<FileHeader*> header_{nullptr};
-  std::atomic<std::uint32_t> epoch_{0};
   std::atomic<bool> rotating_{false};
+  // The epoch, and how many of its file's regions are prepared.
+  std::atomic<std::uint64_t> prepared_{0};
+  std::atomic<std::uint32_t> wanted_{0};
+  std::atomic<bool> stopping_{false};
+  std::thread helper_;
   std::atomic<int> failure_{0};
   Storage storage_;
   std::uint32_t opener_ = 0;
@@ -275,8 +338,6 @@ bool name(std::uint32_t id, std::uint32_t slot, const void* target, std::string_
           std::string_view set, std::string_view package) noexcept {
   return writer.name(id, slot, target, entry, set, package);
 }
-bool isOpen() noexcept { return writer.isOpen(); }
-std::uint32_t epoch() noexcept { return writer.epoch(); }
 bool claim(Region& region, std::uint32_t pid, std::uint32_t tid) noexcept {
   return writer.claim(region, pid, tid);
 }

@@ -5,6 +5,7 @@
 // becomes FILE.1 and a new FILE begins.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,7 +28,11 @@ bool name(std::uint32_t id, std::uint32_t slot, const void* target, std::string_
           std::string_view set, std::string_view package) noexcept;
 
 // The recording side: lock-free, no vector register, no allocation.
-bool isOpen() noexcept;
+namespace current {
+extern std::atomic<void*> header;  // of the file written, or null
+extern std::atomic<std::uint32_t> epoch;
+}  // namespace current
+inline bool isOpen() noexcept { return current::header.load(std::memory_order_relaxed) != nullptr; }
 // A region of the file a thread writes alone, from `at` to `end`, valid
 // while the file's epoch is `epoch`.
 struct Region {
@@ -35,7 +40,7 @@ struct Region {
   char* end = nullptr;
   std::uint32_t epoch = 0;
 };
-std::uint32_t epoch() noexcept;
+inline std::uint32_t epoch() noexcept { return current::epoch.load(std::memory_order_acquire); }
 // A new region for the thread `tid` of process `pid`; false where there is
 // none (the file closed or full, or its disk).
 bool claim(Region& region, std::uint32_t pid, std::uint32_t tid) noexcept;

@@ -36,9 +36,11 @@ struct Storage::State {
   std::string path;
   char* map = nullptr;
   std::size_t limit = 0;
-  // The file before the last rotation, until retired.
+  // The file before the last rotation, until retired; its descriptor stays
+  // open one rotation more, for a thread that makes its blocks its own now.
   int previousFile = -1;
   char* previousMap = nullptr;
+  int retiredFile = -1;
 };
 
 Storage::Storage() : state_(new State) {}
@@ -126,10 +128,9 @@ char* Storage::create() {
   return s.map;
 }
 
-bool Storage::prepare(std::size_t offset, std::size_t length, bool ahead) noexcept {
+bool Storage::own(std::size_t offset, std::size_t length) noexcept {
   State& s = *state_;
-  // The blocks now, where a full disk is an answer; a file system without
-  // fallocate takes zeros written.
+  // A file system without fallocate takes zeros written.
   long result =
       call(SYS_fallocate, s.file, 0, static_cast<long>(offset), static_cast<long>(length));
   if (result == -EOPNOTSUPP) {
@@ -140,14 +141,17 @@ bool Storage::prepare(std::size_t offset, std::size_t length, bool ahead) noexce
                     static_cast<long>(offset + at));
     }
   }
-  if (failed(result)) return false;
-  // The pages faulted in before the thread that takes the region writes.
-  if (ahead && failed(call(SYS_madvise, reinterpret_cast<long>(s.map + offset),
-                           static_cast<long>(length), 23 /* MADV_POPULATE_WRITE, Linux 5.14 */))) {
-    for (std::size_t at = 0; at < length; at += 4096) {
-      __atomic_fetch_or(reinterpret_cast<unsigned long*>(s.map + offset + at), 0, __ATOMIC_RELAXED);
-    }
-  }
+  return !failed(result);
+}
+
+bool Storage::populate(char* at, std::size_t length) noexcept {
+  const long result = call(SYS_madvise, reinterpret_cast<long>(at), static_cast<long>(length),
+                           23 /* MADV_POPULATE_WRITE, Linux 5.14 */);
+  if (result != -EINVAL) return !failed(result);
+  // An older kernel: the pages faulted in one by one, their words left as
+  // they are (a thread may be writing there).
+  for (std::size_t page = 0; page < length; page += 4096)
+    __atomic_fetch_or(reinterpret_cast<unsigned long*>(at + page), 0, __ATOMIC_RELAXED);
   return true;
 }
 
@@ -168,8 +172,8 @@ char* Storage::rotate() noexcept {
 void Storage::retire() noexcept {
   State& s = *state_;
   inert(s.previousMap, s.limit);
-  if (s.previousFile >= 0) call(SYS_close, s.previousFile);
-  s.previousFile = -1;
+  if (s.retiredFile >= 0) call(SYS_close, s.retiredFile);
+  s.retiredFile = std::exchange(s.previousFile, -1);
   s.previousMap = nullptr;
 }
 
@@ -186,6 +190,7 @@ void Storage::close(std::size_t length, bool cut) noexcept {
 
 void Storage::release() noexcept {
   State& s = *state_;
+  retire();
   retire();
   close(0, false);
   if (s.directory >= 0) ::close(s.directory);

@@ -24,9 +24,13 @@ class Storage {
   void take(const std::string& path, std::size_t limit);
   // A new FILE of `limit` zero bytes, mapped whole: the mapping.
   char* create();
-  // Makes [offset, offset + length) of the file its own (a full disk fails
-  // here, not as a fault of the mapping), and its pages ready when `ahead`.
-  bool prepare(std::size_t offset, std::size_t length, bool ahead) noexcept;
+  // Makes [offset, offset + length) of the file its own: a full disk fails
+  // here, not as a fault of the mapping.
+  bool own(std::size_t offset, std::size_t length) noexcept;
+  // The same of the mapped pages at `at`, faulted in writable ahead of use;
+  // false where they cannot be (the disk is full). Any thread may call it
+  // at any time: a mapping no longer the file's is memory of the process.
+  static bool populate(char* at, std::size_t length) noexcept;
   // Where the system lets a recording thread do it: FILE becomes FILE.1
   // and a new FILE is mapped, given; else null. The file before stays
   // mapped until retire.

@@ -4,6 +4,7 @@
 // (system_linux.cpp, system_windows.cpp).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,10 +25,24 @@ std::uint32_t threadId() noexcept;
 bool alive(std::uint32_t tid) noexcept;
 // Zeroed memory of `bytes`, or null; never given back.
 void* allocate(std::size_t bytes) noexcept;
-// The calling thread's own word, null until set.
+// The calling thread's own word, null until set; and a count bumped in a
+// forked child, whose threads' ids are read again.
+#ifdef _WIN32
 void* threadValue() noexcept;
 void setThreadValue(void* value) noexcept;
-// Bumped in a forked child: its threads' ids are read again.
 std::uint32_t forks() noexcept;
+#else
+namespace detail {
+// Initial-exec, so that reading it calls nothing.
+extern __thread void* own __attribute__((tls_model("initial-exec")));
+extern std::atomic<std::uint32_t> forked;
+}  // namespace detail
+inline void* threadValue() noexcept { return detail::own; }
+inline void setThreadValue(void* value) noexcept { detail::own = value; }
+inline std::uint32_t forks() noexcept { return detail::forked.load(std::memory_order_relaxed); }
+#endif
+// Waits up to `milliseconds` while `word` holds `value`; wakes its waiter.
+void wait(std::atomic<std::uint32_t>& word, std::uint32_t value, int milliseconds) noexcept;
+void wake(std::atomic<std::uint32_t>& word) noexcept;
 
 }  // namespace zep::trace::system

@@ -1,5 +1,6 @@
 // The recorder's clock, ids and memory on Linux x86-64, from system calls
 // made directly (syscall_linux.hpp).
+#include <linux/futex.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -11,16 +12,16 @@
 #include "trace/system.hpp"
 
 namespace zep::trace::system {
+
+__thread void* detail::own __attribute__((tls_model("initial-exec"))) = nullptr;
+std::atomic<std::uint32_t> detail::forked{0};
+
 namespace {
 
-// The thread's word: initial-exec, so that reading it calls nothing.
-__thread void* own __attribute__((tls_model("initial-exec"))) = nullptr;
-
-std::atomic<std::uint32_t> forked{0};
 std::atomic<std::uint32_t> process{0};
 
 void inChild() {
-  forked.fetch_add(1, std::memory_order_relaxed);
+  detail::forked.fetch_add(1, std::memory_order_relaxed);
   process.store(0, std::memory_order_relaxed);
 }
 [[maybe_unused]] const bool forkHandled = ::pthread_atfork(nullptr, nullptr, inChild) == 0;
@@ -55,8 +56,16 @@ void* allocate(std::size_t bytes) noexcept {
   return failed(at) ? nullptr : reinterpret_cast<void*>(at);
 }
 
-void* threadValue() noexcept { return own; }
-void setThreadValue(void* value) noexcept { own = value; }
-std::uint32_t forks() noexcept { return forked.load(std::memory_order_relaxed); }
+void wait(std::atomic<std::uint32_t>& word, std::uint32_t value, int milliseconds) noexcept {
+  struct timespec timeout {
+    milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000
+  };
+  call(SYS_futex, reinterpret_cast<long>(&word), FUTEX_WAIT_PRIVATE, value,
+       reinterpret_cast<long>(&timeout));
+}
+
+void wake(std::atomic<std::uint32_t>& word) noexcept {
+  call(SYS_futex, reinterpret_cast<long>(&word), FUTEX_WAKE_PRIVATE, 1);
+}
 
 }  // namespace zep::trace::system
