@@ -319,7 +319,9 @@ class Writer {
   std::atomic<std::uint64_t> prepared_{0};
   std::atomic<std::uint32_t> wanted_{0};
   std::atomic<bool> stopping_{false};
+#ifndef _WIN32
   std::thread helper_;
+#endif
   std::atomic<int> failure_{0};
   Storage storage_;
   std::uint32_t opener_ = 0;

@@ -1,7 +1,11 @@
-// The trace file on Windows: a view of the file, mapped again as it grows;
-// Windows writes a view's pages to the file when the process dies. Who may
-// write the directory is not checked: Windows decides that by access lists,
-// which the module reads nowhere. And the clock and ids of the events.
+// The trace file on Windows: a view of the whole file, its blocks the
+// file's own from the start; Windows writes a view's pages to the file when
+// the process dies. Who may write the directory is not checked: Windows
+// decides that by access lists, which the module reads nowhere. A view
+// cannot give way to other memory in one step as a POSIX mapping does, so a
+// file's view stays while the process lives (a thread may still write
+// there), the file keeps its whole size, and a full file is not begun
+// again from a recording thread: the threads' records are counted dropped.
 #include <windows.h>
 
 #include <algorithm>
@@ -25,11 +29,13 @@ struct Storage::State {
   HANDLE file = INVALID_HANDLE_VALUE;
   HANDLE mapping = nullptr;
   char* view = nullptr;
+  std::size_t limit = 0;
   std::string path;
   std::wstring wide;
 
+  // The view stays: the handles go.
   void unmap() noexcept {
-    if (view != nullptr) UnmapViewOfFile(view);
+    if (view != nullptr) FlushViewOfFile(view, 0);
     view = nullptr;
     if (mapping != nullptr) CloseHandle(mapping);
     mapping = nullptr;
@@ -39,9 +45,10 @@ struct Storage::State {
 Storage::Storage() : state_(new State) {}
 Storage::~Storage() { delete state_; }
 
-void Storage::take(const std::string& path, std::size_t) {
+void Storage::take(const std::string& path, std::size_t limit) {
   State& s = *state_;
   s.path = path;
+  s.limit = limit;
   s.wide = platform::windows::widen(path);
   // A trace that ends in a crash is what support asks for: the file of the
   // previous run is kept as FILE.1.
@@ -53,34 +60,22 @@ void Storage::take(const std::string& path, std::size_t) {
   }
 }
 
-void Storage::create() {
+char* Storage::create() {
   State& s = *state_;
-  s.file = CreateFileW(s.wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shared for deletion: a later trace renames the file while its view
+  // stays.
+  s.file =
+      CreateFileW(s.wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (s.file == INVALID_HANDLE_VALUE) {
     fail(GetLastError(), "cannot write the trace file \"" + s.path + "\"");
   }
-}
-
-// A mapping cannot outgrow its file without growing the file, with zeros:
-// the view is made again over the file as it now is.
-char* Storage::grow(std::size_t from, std::size_t to) {
-  State& s = *state_;
-  static const std::string spaces(std::size_t{64} << 10, ' ');
-  LARGE_INTEGER at{};
-  at.QuadPart = static_cast<LONGLONG>(from);
-  if (!SetFilePointerEx(s.file, at, nullptr, FILE_BEGIN)) {
+  // The whole size at once: a full disk fails here.
+  LARGE_INTEGER size{};
+  size.QuadPart = static_cast<LONGLONG>(s.limit);
+  if (!SetFilePointerEx(s.file, size, nullptr, FILE_BEGIN) || !SetEndOfFile(s.file)) {
     fail(GetLastError(), "cannot write the trace file \"" + s.path + "\"");
   }
-  while (from < to) {
-    const DWORD chunk = static_cast<DWORD>(std::min(spaces.size(), to - from));
-    DWORD written = 0;
-    if (!WriteFile(s.file, spaces.data(), chunk, &written, nullptr) || written == 0) {
-      fail(GetLastError(), "cannot write the trace file \"" + s.path + "\"");
-    }
-    from += written;
-  }
-  s.unmap();
   s.mapping = CreateFileMappingW(s.file, nullptr, PAGE_READWRITE, 0, 0, nullptr);
   if (s.mapping == nullptr) fail(GetLastError(), "cannot map the trace file \"" + s.path + "\"");
   s.view = static_cast<char*>(MapViewOfFile(s.mapping, FILE_MAP_WRITE, 0, 0, 0));
@@ -88,44 +83,24 @@ char* Storage::grow(std::size_t from, std::size_t to) {
   return s.view;
 }
 
-void Storage::close(std::size_t length) noexcept {
-  State& s = *state_;
-  s.unmap();
-  if (s.file != INVALID_HANDLE_VALUE) {
-    LARGE_INTEGER at{};
-    at.QuadPart = static_cast<LONGLONG>(length);
-    if (SetFilePointerEx(s.file, at, nullptr, FILE_BEGIN)) SetEndOfFile(s.file);
-    CloseHandle(s.file);
-  }
-  s.file = INVALID_HANDLE_VALUE;
+bool Storage::own(std::size_t, std::size_t) noexcept { return true; }
+
+bool Storage::populate(char* at, std::size_t length) noexcept {
+  for (std::size_t page = 0; page < length; page += 4096)
+    __atomic_fetch_or(reinterpret_cast<unsigned long*>(at + page), 0, __ATOMIC_RELAXED);
+  return true;
 }
 
-void Storage::rotate() {
-  State& s = *state_;
-  if (!MoveFileExW(s.wide.c_str(), (s.wide + L".1").c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    fail(GetLastError(), "cannot rename the full trace file \"" + s.path + "\"");
-  }
-}
+char* Storage::rotate() noexcept { return nullptr; }
+void Storage::retire() noexcept {}
 
-void Storage::release() noexcept { forget(); }
-
-void Storage::forget() noexcept {
+void Storage::close(std::size_t, bool) noexcept {
   State& s = *state_;
   s.unmap();
   if (s.file != INVALID_HANDLE_VALUE) CloseHandle(s.file);
   s.file = INVALID_HANDLE_VALUE;
 }
 
-std::uint64_t now() noexcept {
-  FILETIME time{};
-  GetSystemTimePreciseAsFileTime(&time);
-  const std::uint64_t ticks =
-      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  // 100 ns ticks since 1601; the events count from 1970.
-  return (ticks - 116444736000000000ull) * 100;
-}
-
-std::uint32_t processId() noexcept { return GetCurrentProcessId(); }
-std::uint32_t threadId() noexcept { return GetCurrentThreadId(); }
+void Storage::release() noexcept { close(0, false); }
 
 }  // namespace zep::trace::file

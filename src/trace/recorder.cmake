@@ -1,10 +1,11 @@
 # What runs while a thread records a call, in whatever thread (a signal
 # handler's too), is built to touch no vector or x87 register and to call
 # nothing that might: the stubs then keep only the integer registers. No
-# sanitizer either, whose run-time functions might.
+# sanitizer either, whose run-time functions might. The Windows parts call
+# kernel32 only, whose header takes no such build.
 include(CheckCXXCompilerFlag)
 set(recording_files ${trace_sources})
-list(FILTER recording_files INCLUDE REGEX "(file|events|side_stack|system_[a-z]+|file_[a-z]+)\\.cpp$")
+list(FILTER recording_files INCLUDE REGEX "(file|events|side_stack|system_linux|file_posix)\\.cpp$")
 check_cxx_compiler_flag(-mgeneral-regs-only ZEP_HAS_GENERAL_REGS_ONLY)
 if(ZEP_HAS_GENERAL_REGS_ONLY)
   set(recording_options -mgeneral-regs-only)
