@@ -93,7 +93,9 @@ bool bind(const SlotSet& set, const Model& model) {
     try {
       package = set.package(model);
       load(set, package);
+      trace::told("bind", set.name, model.code, model.text, package);
     } catch (const std::exception& caught) {
+      trace::told("bind", set.name, model.code, model.text, package, std::current_exception());
       tellOperator(caught, package);
     }
     return true;
@@ -102,7 +104,9 @@ bool bind(const SlotSet& set, const Model& model) {
     package = set.package(model);
     if (package.empty() && set.departures.emptyName == EmptyName::NothingToBind) return true;
     load(set, package);
+    trace::told("bind", set.name, model.code, model.text, package);
   } catch (const std::exception&) {
+    trace::told("bind", set.name, model.code, model.text, package, std::current_exception());
     std::throw_with_nested(BindingFailure(failureMessage(package)));
   } catch (...) {
     if (!std::current_exception()) throw;  // the cancellation unwind
@@ -131,6 +135,7 @@ bool unbind(const SlotSet& set, const Model& model) {
       break;
   }
   UnLoadBPL(package);
+  trace::told("unbind", set.name, model.code, model.text, package);
   return true;
 }
 

@@ -86,7 +86,7 @@ struct Head {
 };
 
 // What a note's count says it tells.
-enum NoteKind : std::uint8_t { kBind = 1, kUnbind = 2, kBlock = 3, kHandle = 4 };
+enum NoteKind : std::uint8_t { kBind = 1, kUnbind = 2, kBlock = 3, kLoad = 4 };
 
 static_assert(sizeof(FileHeader) == 80);
 static_assert(sizeof(RegionHeader) == 32);

@@ -1,5 +1,6 @@
 // The trace's switch: which stub stands for which slot, the names the file
 // gives them, and turning the trace on and off.
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <map>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "trace/file.hpp"
+#include "trace/format.hpp"
 #include "trace/recorder.hpp"
+#include "trace/system.hpp"
 #include "trace/trace.hpp"
 #include "zep00001/zep00001.hpp"
 
@@ -34,6 +37,9 @@ struct Description {
 std::vector<Description> described;
 std::map<std::tuple<std::uint32_t, void*, std::string>, std::uint32_t> ids;
 
+// The packages whose file the current file has told, by the file.
+std::map<std::string, std::string> told;
+
 void name(const Description& description) {
   file::name(description.traced->id, description.slot, description.target, description.entry,
              description.set, description.package);
@@ -49,6 +55,12 @@ void* describe(std::uint32_t slot, std::string_view entry, std::string_view set,
     described.push_back({slot, target, std::string(entry), std::string(set), package,
                          std::make_unique<Traced>(Traced{target, found->second})});
     name(described.back());
+  }
+  // Which file answered for the package, once a file.
+  std::string loaded = system::loadedFrom(target);
+  if (auto [was, first] = told.try_emplace(package, loaded); first || was->second != loaded) {
+    was->second = loaded;
+    writeNote(format::kLoad, "package \"" + package + "\": " + loaded);
   }
   install(slot, described[found->second].traced.get());
   return const_cast<unsigned char*>(zep_trace_stubs + slot * kStubSize);
@@ -73,6 +85,7 @@ void disarm(const std::string& reason) {
 
 void openFile(const std::string& path) {
   file::open(path);
+  told.clear();
   for (const Description& description : described) name(description);
 }
 
@@ -138,6 +151,85 @@ void stop() noexcept {
   armed.store(false, std::memory_order_relaxed);
   pendingPath = nullptr;
   file::close();
+}
+
+namespace {
+
+// A failure's whole reason: its message and those of the failures nested
+// in it, outermost first.
+std::string reasonOf(std::exception_ptr failure) {
+  std::string reason;
+  while (failure != nullptr) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const std::exception& caught) {
+      reason += (reason.empty() ? "" : ": ") + std::string(caught.what());
+      const auto* nested = dynamic_cast<const std::nested_exception*>(&caught);
+      failure = nested != nullptr ? nested->nested_ptr() : nullptr;
+    } catch (...) {
+      reason += reason.empty() ? "a failure that is no std::exception" : "";
+      failure = nullptr;
+    }
+  }
+  return reason;
+}
+
+void describeValue(std::string& text, const Value& value) {
+  switch (value.tag()) {
+    case Value::Tag::String:
+      text += '"' + value.asString() + '"';
+      return;
+    case Value::Tag::Integer:
+      text += std::to_string(value.asInteger());
+      return;
+    case Value::Tag::Double: {
+      char number[32];
+      std::snprintf(number, sizeof number, "%.17g", value.asDouble());
+      text += number;
+      return;
+    }
+    case Value::Tag::Boolean:
+      text += value.asBoolean() ? "true" : "false";
+      return;
+    case Value::Tag::Array: {
+      const char* separator = "";
+      text += '[';
+      for (const Value& item : value.asArray()) {
+        text += separator;
+        describeValue(text, item);
+        separator = ", ";
+      }
+      text += ']';
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void noteBinding(const char* what, std::string_view set, std::int32_t code, std::string_view model,
+                 const std::string& package, std::exception_ptr failure) noexcept {
+  if (!file::isOpen()) return;
+  try {
+    std::string text = std::string(set) + " ";
+    text += model.empty() ? std::to_string(code) : "\"" + std::string(model) + "\"";
+    text += ": package \"" + package + "\", ";
+    text += failure == nullptr ? "done" : "failed: " + reasonOf(failure);
+    writeNote(std::string_view(what) == "bind" ? format::kBind : format::kUnbind, text);
+  } catch (...) {
+    // Out of memory: the note is left out.
+  }
+}
+
+void noteBlock(const char* operation, const Value& block) noexcept {
+  if (!file::isOpen()) return;
+  try {
+    std::string text = std::string(operation) + " ";
+    describeValue(text, block);
+    writeNote(format::kBlock, text);
+  } catch (...) {
+    // Out of memory: the note is left out.
+  }
 }
 
 }  // namespace zep::trace

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zep::trace::system {
 
@@ -44,5 +45,9 @@ inline std::uint32_t forks() noexcept { return detail::forked.load(std::memory_o
 // Waits up to `milliseconds` while `word` holds `value`; wakes its waiter.
 void wait(std::atomic<std::uint32_t>& word, std::uint32_t value, int milliseconds) noexcept;
 void wake(std::atomic<std::uint32_t>& word) noexcept;
+
+// From ordinary code: the file of the library that holds `address`, and
+// its build id where it has one.
+std::string loadedFrom(const void* address);
 
 }  // namespace zep::trace::system

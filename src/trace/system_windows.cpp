@@ -49,3 +49,21 @@ void wait(std::atomic<std::uint32_t>&, std::uint32_t, int) noexcept {}
 void wake(std::atomic<std::uint32_t>&) noexcept {}
 
 }  // namespace zep::trace::system
+
+namespace zep::trace::system {
+
+std::string loadedFrom(const void* address) {
+  HMODULE module = nullptr;
+  wchar_t name[MAX_PATH];
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCWSTR>(address), &module) ||
+      GetModuleFileNameW(module, name, MAX_PATH) == 0)
+    return "an unknown file";
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, name, -1, text.data(), bytes, nullptr, nullptr);
+  return "\"" + text + "\"";
+}
+
+}  // namespace zep::trace::system

@@ -5,8 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
+
+#include "zep00001/value.hpp"
 
 namespace zep::trace {
 
@@ -23,6 +26,22 @@ inline void* wrap(std::uint32_t slot, std::string_view entry, std::string_view s
                   const std::string& package) {
   if (!armed.load(std::memory_order_relaxed) || address == nullptr) return address;
   return wrapTraced(slot, entry, set, address, package);
+}
+
+// The story around the calls, in the file while the trace is on: a bind or
+// an unbind (`what`) of `set` for the model of code `code` or text `text`,
+// of `package`, and how it ended: `failure` is null where it did not fail.
+void noteBinding(const char* what, std::string_view set, std::int32_t code, std::string_view text,
+                 const std::string& package, std::exception_ptr failure) noexcept;
+inline void told(const char* what, std::string_view set, std::int32_t code, std::string_view text,
+                 const std::string& package, std::exception_ptr failure = nullptr) noexcept {
+  if (armed.load(std::memory_order_relaxed)) noteBinding(what, set, code, text, package, failure);
+}
+// A block the module built, as the builder `operation` gives it back.
+void noteBlock(const char* operation, const Value& block) noexcept;
+inline Value told(const char* operation, Value block) noexcept {
+  if (armed.load(std::memory_order_relaxed)) noteBlock(operation, block);
+  return block;
 }
 
 // The switch: start raises std::system_error when the file cannot be

@@ -212,6 +212,42 @@ TEST_F(TraceTest, TheCInterfaceStartsAndStops) {
   EXPECT_EQ(readTrace(file_).size(), 2u);
 }
 
+TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
+  zep_trace_open(file_.string());
+  InstanciaFuncoes_ImpFiscal(kModel);
+  const zep::Value block =
+      Params_Atu_TotGeral_Zep00000("01",
+                                   "\xe7"
+                                   "aixa",
+                                   "S", "C", "V", true, "1", "2", "3", "4", 10.5, 11.25);
+  slotAs<Word()>(StartImpFiscal)();
+  FinalizaFuncoes_ImpFiscal(kModel);
+  EXPECT_THROW(InstanciaFuncoes_ImpFiscal(3), zep::BindingFailure);  // ZEP00200, absent here
+  zep_trace_close();
+
+  std::vector<std::string> story;
+  for (const json& event : exported(file_, false))
+    story.push_back(event["name"].get<std::string>() + " " +
+                    event["args"]["text"].get<std::string>());
+  const json calls = readTrace(file_);
+  ASSERT_EQ(story.size(), 5u);
+  EXPECT_TRUE(story[0].starts_with("load package \"ZEP00101\": \"/")) << story[0];
+  EXPECT_NE(story[0].find("/traced/libZEP00101.so\" (build id "), std::string::npos) << story[0];
+  EXPECT_EQ(story[1], "bind ImpFiscal 1: package \"ZEP00101\", done");
+  EXPECT_EQ(story[2],
+            "block Params_Atu_TotGeral_Zep00000 [[\"CDFILIAL\", \"01\"], [\"CDCAIXA\", "
+            "\"\u00e7aixa\"], [\"NRSERIEIMP\", \"S\"], [\"ESQUEMACOR\", \"C\"], [\"IDVALIDA\", "
+            "\"V\"], [\"BOPODERECOMPORGT\", true], [\"CRZTAB\", \"1\"], [\"CRZECF\", \"2\"], "
+            "[\"CROTAB\", \"3\"], [\"CROECF\", \"4\"], [\"VBRUTATAB\", 10.5], [\"VRBRUTAECF\", "
+            "11.25]]");
+  EXPECT_EQ(story[3], "unbind ImpFiscal 1: package \"ZEP00101\", done");
+  EXPECT_NE(story[4].find("bind ImpFiscal 3: package \"ZEP00200\", failed: "), std::string::npos)
+      << story[4];
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_GT(calls[0]["ts"].get<double>(), exported(file_, false)[2]["ts"].get<double>())
+      << "the call after the block";
+}
+
 // The callbacks of RecebVenda: down(n) calls the slot again n deep; jumps
 // leaves it by longjmp.
 Word down(Word n) { return n == 0 ? 0 : slotAs<zep::traced::CallsBack>(RecebVenda)(down, n - 1); }

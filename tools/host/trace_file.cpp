@@ -49,6 +49,8 @@ const char* noteKind(std::uint8_t kind) {
       return "unbind";
     case format::kBlock:
       return "block";
+    case format::kLoad:
+      return "load";
     default:
       return "note";
   }
