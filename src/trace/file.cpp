@@ -189,14 +189,13 @@ class Writer {
       char* base = reinterpret_cast<char*>(header);
       const std::size_t offset = header->regionsOffset + std::size_t{header->regionSize} * sequence;
       // Prepared by the helper, or now (in a forked child, which has none).
-      const std::uint64_t prepared = prepared_.load(std::memory_order_acquire);
-      const bool ready = prepared >> 32 == epoch && sequence < static_cast<std::uint32_t>(prepared);
+      const std::uint32_t prepared = prepared_.load(std::memory_order_acquire);
+      const bool ready = prepared >> 16 == (epoch & 0xffff) && sequence < (prepared & 0xffff);
       if (!ready && !storage_.own(offset, header->regionSize)) {
         fail(ENOSPC);
         return false;
       }
-      if ((!ready || sequence + kAhead / 2 >= static_cast<std::uint32_t>(prepared)) &&
-          wanted_.exchange(1) == 0) {
+      if ((!ready || sequence + kAhead / 2 >= (prepared & 0xffff)) && wanted_.exchange(1) == 0) {
         system::wake(wanted_);
       }
       auto* start = reinterpret_cast<format::RegionHeader*>(base + offset);
@@ -229,7 +228,7 @@ class Writer {
 
   // The file at `header` is the one written from now on.
   void begun(FileHeader* header) noexcept {
-    prepared_.store(std::uint64_t{file::epoch() + 1} << 32 | 1, std::memory_order_release);
+    prepared_.store((file::epoch() + 1) << 16 | 1, std::memory_order_release);
     publish(header);
   }
 
@@ -248,12 +247,11 @@ class Writer {
     while (!stopping_.load()) {
       const std::uint32_t epoch = file::epoch();
       FileHeader* header = currentHeader();
-      std::uint64_t prepared = prepared_.load(std::memory_order_acquire);
-      if (header != nullptr && prepared >> 32 == epoch) {
+      std::uint32_t prepared = prepared_.load(std::memory_order_acquire);
+      if (header != nullptr && prepared >> 16 == (epoch & 0xffff)) {
         const std::uint32_t want =
             std::min(header->regionCount, atomicLoad(header->claimed) + kAhead);
-        for (auto done = static_cast<std::uint32_t>(prepared); done < want && !stopping_.load();
-             ++done) {
+        for (std::uint32_t done = prepared & 0xffff; done < want && !stopping_.load(); ++done) {
           char* at = reinterpret_cast<char*>(header) + header->regionsOffset +
                      std::size_t{header->regionSize} * done;
           if (!Storage::populate(at, header->regionSize)) break;
@@ -315,8 +313,10 @@ class Writer {
   }
 
   std::atomic<bool> rotating_{false};
-  // The epoch, and how many of its file's regions are prepared.
-  std::atomic<std::uint64_t> prepared_{0};
+  // The epoch (its low 16 bits), and how many of its file's regions are
+  // prepared (at most 32768 a file), in one word that 32-bit x86 writes
+  // without a vector register.
+  std::atomic<std::uint32_t> prepared_{0};
   std::atomic<std::uint32_t> wanted_{0};
   std::atomic<bool> stopping_{false};
 #ifndef _WIN32
