@@ -12,18 +12,15 @@
 
 #include <atomic>
 #include <chrono>
-#include <csetjmp>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "packages.hpp"
@@ -248,12 +245,6 @@ TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
       << "the call after the block";
 }
 
-// The callbacks of RecebVenda: down(n) calls the slot again n deep; jumps
-// leaves it by longjmp.
-Word down(Word n) { return n == 0 ? 0 : slotAs<zep::traced::CallsBack>(RecebVenda)(down, n - 1); }
-std::jmp_buf away;
-Word jumps(Word) { std::longjmp(away, 1); }
-
 #ifdef ZEP_TRACED_AVX
 ZEP_TRACED_AVX void expectVectorsPassWhole() {
   const __m256d a = _mm256_setr_pd(11, 22, 33, 44);
@@ -274,12 +265,7 @@ TEST_F(TraceTest, VectorsX87RecursionAndLongjmpPassExactly) {
   if (__builtin_cpu_supports("avx")) expectVectorsPassWhole();
 #endif
   EXPECT_EQ(slotAs<zep::traced::Tripled>(DadosUltimaRedZ)(1.25L), 3.75L);
-  EXPECT_EQ(slotAs<zep::traced::CallsBack>(RecebVenda)(down, 100), 101);
-  if (setjmp(away) == 0) {
-    slotAs<zep::traced::CallsBack>(RecebVenda)(jumps, 1);
-    ADD_FAILURE() << "no longjmp";
-  }
-  EXPECT_EQ(slotAs<Word(Word)>(CarregaTotalizador)(7), 7) << "after the longjmp";
+  recurseAndJump(100);
   FinalizaFuncoes_ImpFiscal(kModel);
   zep_trace_close();
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csetjmp>
 #include <cstdio>
 #include <sstream>
 #include <stdexcept>
@@ -18,12 +17,6 @@
 namespace {
 
 using zep::traced::Word;
-
-// The callbacks of RecebVenda: down(n) calls the slot again n deep; jumps
-// leaves it by longjmp.
-Word down(Word n) { return n == 0 ? 0 : slotAs<zep::traced::CallsBack>(RecebVenda)(down, n - 1); }
-std::jmp_buf away;
-Word jumps(Word) { std::longjmp(away, 1); }
 
 std::size_t count(const std::string& text, const std::string& part) {
   std::size_t found = 0;
@@ -56,12 +49,7 @@ TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
     }
   }
   EXPECT_EQ(slotAs<zep::traced::Tripled>(DadosUltimaRedZ)(1.25L), 3.75L);
-  EXPECT_EQ(slotAs<zep::traced::CallsBack>(RecebVenda)(down, 20), 21);
-  if (setjmp(away) == 0) {
-    slotAs<zep::traced::CallsBack>(RecebVenda)(jumps, 1);
-    ADD_FAILURE() << "no longjmp";
-  }
-  EXPECT_EQ(slotAs<Word(Word)>(CarregaTotalizador)(7), 7) << "after the longjmp";
+  recurseAndJump(20);
   FinalizaFuncoes_ImpFiscal(1);
   zep_trace_close();
 
