@@ -82,6 +82,7 @@ Thread& self() noexcept {
   thread->forks = system::forks();
   thread->region = {};
   thread->busy = 0;
+  thread->dropped = 0;
   system::setThreadValue(thread);
   return *thread;
 }

@@ -20,6 +20,9 @@ namespace {
 
 // The calls kept that never returned; more are counted only.
 constexpr std::size_t kNeverReturnedListed = 1000;
+// The calls kept open on a thread, as deep as a record's depth tells: a
+// file of calls that never return keeps the memory bounded.
+constexpr std::size_t kDeepestOpen = 1 << 16;
 
 // Pairs the events a thread at a time into calls and sums them up.
 class Summariser {
@@ -73,6 +76,7 @@ class Summariser {
     // A call at the depth of one still open: a longjmp passed that one.
     if (event.depth)
       while (!open.empty() && open.back().depth >= *event.depth) abandon(open);
+    if (open.size() >= kDeepestOpen) abandon(open);
     TracedCall call;
     call.entry = event.entry;
     call.set = event.set;
