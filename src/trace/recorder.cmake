@@ -3,16 +3,23 @@
 # nothing that might: the stubs then keep only the integer registers. No
 # sanitizer either, whose run-time functions might. The Windows parts call
 # kernel32 only, whose header takes no such build.
-include(CheckCXXCompilerFlag)
+include(CheckCXXSourceCompiles)
 set(recording_files ${trace_sources})
 list(FILTER recording_files INCLUDE REGEX "(file|events|side_stack|system_linux|file_posix)\\.cpp$")
-check_cxx_compiler_flag(-mgeneral-regs-only ZEP_HAS_GENERAL_REGS_ONLY)
-if(ZEP_HAS_GENERAL_REGS_ONLY)
+# GCC takes -mgeneral-regs-only with the C++ library's headers; clang's
+# refuses their long double without x87, so it keeps x87 (which integer
+# code never uses) and drops the vector units.
+set(recording_probe "#include <atomic>\n#include <string>\nint main() { return 0; }\n")
+set(CMAKE_REQUIRED_FLAGS -mgeneral-regs-only)
+check_cxx_source_compiles("${recording_probe}" ZEP_RECORDS_WITH_GENERAL_REGS_ONLY)
+unset(CMAKE_REQUIRED_FLAGS)
+if(ZEP_RECORDS_WITH_GENERAL_REGS_ONLY)
   set(recording_options -mgeneral-regs-only)
 else()
-  set(recording_options -mno-sse -mno-mmx -mno-80387)
+  set(recording_options -mno-sse -mno-mmx)
 endif()
 # Loops the compiler would otherwise turn into calls of memcpy and memset.
+include(CheckCXXCompilerFlag)
 check_cxx_compiler_flag(-fno-tree-loop-distribute-patterns ZEP_HAS_NO_LOOP_PATTERNS)
 if(ZEP_HAS_NO_LOOP_PATTERNS)
   list(APPEND recording_options -fno-tree-loop-distribute-patterns)
