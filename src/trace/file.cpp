@@ -85,6 +85,8 @@ class Writer {
   ~Writer() {
     close();
 #ifndef _WIN32
+    // A forked child has no helper, only the parent's handle of it.
+    if (helper_.joinable() && system::processId() != helperProcess_) helper_.detach();
     if (helper_.joinable()) {
       stopping_.store(true);
       wanted_.store(1);
@@ -239,7 +241,9 @@ class Writer {
   // the faults there.
   void startHelper() {
 #ifndef _WIN32
-    if (!helper_.joinable()) helper_ = std::thread([this] { help(); });
+    if (helper_.joinable()) return;
+    helperProcess_ = system::processId();
+    helper_ = std::thread([this] { help(); });
 #endif
   }
 
@@ -321,6 +325,7 @@ class Writer {
   std::atomic<bool> stopping_{false};
 #ifndef _WIN32
   std::thread helper_;
+  std::uint32_t helperProcess_ = 0;
 #endif
   std::atomic<int> failure_{0};
   Storage storage_;

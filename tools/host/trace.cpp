@@ -141,6 +141,24 @@ class Summariser {
   std::size_t neverReturnedUnlisted_ = 0;
 };
 
+// A note's text as it is, but for control bytes, which are escaped (\x1b)
+// so that no escape sequence reaches the terminal.
+std::string plain(std::string_view text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out += digits[byte >> 4];
+      out += digits[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string threadName(const TraceThread& thread) {
   return std::to_string(thread.pid) + "/" + std::to_string(thread.tid);
 }
@@ -218,7 +236,7 @@ void printTrace(const TraceSummary& summary, std::ostream& out) {
     out << "\nthe module's last " << summary.notes.size() << " notes, oldest first:\n";
     for (const TraceEvent& note : summary.notes)
       out << "  " << localTime(note.time) << "  " << threadName(note.thread) << "  " << note.note
-          << ": " << shown(note.text) << '\n';
+          << ": " << plain(note.text) << '\n';
   }
   if (summary.entries.empty()) return;
 
