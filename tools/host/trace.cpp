@@ -119,7 +119,7 @@ class Summariser {
     if (summary_.neverReturned.size() < kNeverReturnedListed)
       summary_.neverReturned.push_back(std::move(open.back().call));
     else
-      ++neverReturnedUnlisted_;
+      ++summary_.neverReturnedUnlisted;
     open.pop_back();
   }
 
@@ -138,7 +138,6 @@ class Summariser {
   std::map<std::tuple<TraceThread, std::string, std::string>, EntryTimes> times_;
   std::deque<Open> last_;
   std::uint64_t sequence_ = 0;
-  std::size_t neverReturnedUnlisted_ = 0;
 };
 
 // A note's text as it is, but for control bytes, which are escaped (\x1b)
@@ -219,7 +218,7 @@ std::optional<TraceSummary> summariseTraceFile(const std::string& path, std::str
 
 void printTrace(const TraceSummary& summary, std::ostream& out) {
   out << "trace " << catalog::quoted(summary.file) << ": " << summary.calls << " calls, "
-      << summary.neverReturned.size() << " never returned\n";
+      << summary.neverReturned.size() + summary.neverReturnedUnlisted << " never returned\n";
   if (summary.cutEvent) out << "note: the last event was written only in part and is left out\n";
   if (!summary.closed)
     out << "note: the trace was not ended: the process stopped without ending it, or is still "

@@ -103,8 +103,10 @@ struct TraceSummary {
   bool cutEvent = false;
   // By thread, then set and entry.
   std::vector<EntryTimes> entries;
-  // Calls begun and never returned, by time begun.
+  // Calls begun and never returned, by time begun: the first 1000, and how
+  // many more.
   std::vector<TracedCall> neverReturned;
+  std::size_t neverReturnedUnlisted = 0;
   // The last calls begun before the file ends, oldest first.
   std::vector<TracedCall> lastCalls;
   // The module's notes (binds, unbinds, blocks), the last ones, oldest first.
