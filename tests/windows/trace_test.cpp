@@ -27,12 +27,18 @@ std::size_t count(const std::string& text, const std::string& part) {
 
 class WindowsTraceTest : public PackagePathTest {
  protected:
-  void SetUp() override { usePath(kPackages + "/traced"); }
+  // A file a test: the tests run as processes side by side, and a file
+  // another process traces into cannot be begun again.
+  void SetUp() override {
+    usePath(kPackages + "/traced");
+    file_ = std::string(ZEP_TRACE_FILE) + "." +
+            testing::UnitTest::GetInstance()->current_test_info()->name();
+  }
   void TearDown() override {
     zep_trace_close();
     PackagePathTest::TearDown();
   }
-  const std::string file_ = ZEP_TRACE_FILE;
+  std::string file_;
 };
 
 TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
