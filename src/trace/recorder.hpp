@@ -12,6 +12,7 @@
 
 #include "trace/file.hpp"
 #include "trace/stubs.hpp"
+#include "trace/system.hpp"
 
 namespace zep::trace {
 
@@ -53,12 +54,29 @@ struct Thread {
   Record* top() noexcept {
     return depth == 0 ? nullptr : &chunks[(depth - 1) / kChunk][(depth - 1) % kChunk];
   }
-  Record& push() noexcept;
+  Record& push() noexcept {
+    // The depth first: a signal handler's call from here on takes the next.
+    const std::uint32_t at = depth;
+    Record* chunk = at / kChunk < kChunks ? chunks[at / kChunk] : nullptr;
+    if (chunk == nullptr) return pushNew();
+    depth = at + 1;
+    asm volatile("" ::: "memory");
+    Record& record = chunk[at % kChunk];
+    record.depth = at;
+    return record;
+  }
   void pop() noexcept { --depth; }
+
+ private:
+  Record& pushNew() noexcept;
 };
 
-// The calling thread's.
-Thread& self() noexcept;
+// The calling thread's, made at its first call, or again in a forked child.
+Thread& adopted() noexcept;
+inline Thread& self() noexcept {
+  auto* thread = static_cast<Thread*>(system::threadValue());
+  return thread != nullptr && thread->forks == system::forks() ? *thread : adopted();
+}
 
 // The records of a call at its beginning and its end, in the thread's region.
 void writeCall(Thread& thread, const Record& record, const std::uintptr_t* words) noexcept;

@@ -50,25 +50,16 @@ void install(std::uint32_t index, const Traced* entry) noexcept {
   if (index < kSlotCount) traced[index].store(entry, std::memory_order_release);
 }
 
-Record& Thread::push() noexcept {
+// A chunk of records more, where the thread's go deeper than ever.
+Record& Thread::pushNew() noexcept {
   const std::uint32_t chunk = depth / kChunk;
   if (chunk >= kChunks) return spare;
-  if (chunks[chunk] == nullptr) {
-    chunks[chunk] = static_cast<Record*>(system::allocate(sizeof(Record) * kChunk));
-    if (chunks[chunk] == nullptr) return spare;
-  }
-  // The depth first: a signal handler's call from here on takes the next.
-  const std::uint32_t at = depth;
-  depth = at + 1;
-  asm volatile("" ::: "memory");
-  Record& record = chunks[chunk][at % kChunk];
-  record.depth = at;
-  return record;
+  chunks[chunk] = static_cast<Record*>(system::allocate(sizeof(Record) * kChunk));
+  return chunks[chunk] == nullptr ? spare : push();
 }
 
-Thread& self() noexcept {
+Thread& adopted() noexcept {
   auto* thread = static_cast<Thread*>(system::threadValue());
-  if (thread != nullptr && thread->forks == system::forks()) return *thread;
   const std::uint32_t tid = system::threadId();
   if (thread == nullptr) {
     thread = adopt(tid);
