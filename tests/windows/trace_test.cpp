@@ -79,6 +79,24 @@ TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
             std::string::npos);
 }
 
+TEST_F(WindowsTraceTest, AFullFileBecomesTheFirstAndANewOneBegins) {
+  _putenv_s("ZEP_TRACE_LIMIT", "65536");  // the least: two regions
+  zep_trace_open(file_);
+  _putenv_s("ZEP_TRACE_LIMIT", "");
+  InstanciaFuncoes_ImpFiscal(1);
+  for (int call = 0; call < 2000; ++call) slotAs<Word()>(StartImpFiscal)();
+  FinalizaFuncoes_ImpFiscal(1);
+  zep_trace_close();
+  std::size_t calls = 0;
+  for (const std::string& file : {file_ + ".1", file_}) {
+    std::string problem;
+    const auto read = zep::host::summariseTraceFile(file, problem);
+    ASSERT_TRUE(read) << problem;
+    calls += read->calls;
+  }
+  EXPECT_EQ(calls, 2000u);
+}
+
 #if defined(__i386__)
 // A stdcall entry pops its own arguments: through the stub the caller's
 // stack ends where it would without it.
