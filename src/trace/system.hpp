@@ -13,10 +13,14 @@ namespace zep::trace::system {
 
 // The time-stamp counter.
 inline std::uint64_t ticks() noexcept {
+#if defined(__x86_64__) || defined(__i386__)
   std::uint32_t low = 0;
   std::uint32_t high = 0;
   asm volatile("rdtsc" : "=a"(low), "=d"(high));
   return (std::uint64_t{high} << 32) | low;
+#else
+  return 0;  // no stubs there (unsupported.cpp)
+#endif
 }
 // Nanoseconds since 1970.
 std::uint64_t nanoseconds() noexcept;

@@ -5,6 +5,7 @@
 #include "trace/file.hpp"
 #include "trace/recorder.hpp"
 #include "trace/stubs.hpp"
+#include "trace/system.hpp"
 
 extern "C" {
 const unsigned char zep_trace_stubs[1] = {};
@@ -14,6 +15,11 @@ const std::uint32_t zep_trace_stub_count = 0;
 namespace zep::trace {
 
 void install(std::uint32_t, const Traced*) noexcept {}
+void writeNote(std::uint8_t, std::string_view) noexcept {}
+
+namespace system {
+std::string loadedFrom(const void*) { return {}; }
+}  // namespace system
 
 namespace file {
 
