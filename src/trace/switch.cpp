@@ -224,7 +224,10 @@ void noteBinding(const char* what, std::string_view set, std::int32_t code, std:
 void noteBlock(const char* operation, const Value& block) noexcept {
   if (!file::isOpen()) return;
   try {
-    std::string text = std::string(operation) + " ";
+    char where[32];
+    std::snprintf(where, sizeof where, " at 0x%llx: ",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(&block)));
+    std::string text = operation + std::string(where);
     describeValue(text, block);
     writeNote(format::kBlock, text);
   } catch (...) {

@@ -37,11 +37,11 @@ inline void told(const char* what, std::string_view set, std::int32_t code, std:
                  const std::string& package, std::exception_ptr failure = nullptr) noexcept {
   if (armed.load(std::memory_order_relaxed)) noteBinding(what, set, code, text, package, failure);
 }
-// A block the module built, as the builder `operation` gives it back.
+// A block the module built, as the builder `operation` gives it back, and
+// where: a call's word of that address is shown as the block.
 void noteBlock(const char* operation, const Value& block) noexcept;
-inline Value told(const char* operation, Value block) noexcept {
+inline void told(const char* operation, const Value& block) noexcept {
   if (armed.load(std::memory_order_relaxed)) noteBlock(operation, block);
-  return block;
 }
 
 // The switch: start raises std::system_error when the file cannot be

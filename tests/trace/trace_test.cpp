@@ -200,13 +200,18 @@ TEST_F(TraceTest, AFileOthersMayReplaceIsRefusedAndTheBindStaysUntraced) {
   EXPECT_FALSE(fs::exists(file_));
 }
 
-TEST_F(TraceTest, TheCInterfaceStartsAndStops) {
+TEST_F(TraceTest, TheCInterfaceStartsAndStopsAndItsBlocksAreShown) {
   ASSERT_EQ(zep_trace_start(file_.c_str()), ZEP_OK);
   ASSERT_EQ(zep_bind("ImpFiscal", "1"), ZEP_OK);
-  slotAs<Word()>(zep_slot("StartImpFiscal"))();
+  zep_block* block = zep_Params_VerificaSerialImp_Zep00000(1, "dir", "cor", "serial");
+  slotAs<Word(zep_block*)>(zep_slot("CarregaTotalizador"))(block);
+  zep_block_free(block);
   ASSERT_EQ(zep_unbind("ImpFiscal", "1"), ZEP_OK);
   ASSERT_EQ(zep_trace_stop(), ZEP_OK);
-  EXPECT_EQ(readTrace(file_).size(), 2u);
+  const json calls = readTrace(file_);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0]["args"]["words"][0], hex(reinterpret_cast<std::uintptr_t>(block)) +
+                                              " (block Params_VerificaSerialImp_Zep00000)");
 }
 
 TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
@@ -217,7 +222,7 @@ TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
                                    "\xe7"
                                    "aixa",
                                    "S", "C", "V", true, "1", "2", "3", "4", 10.5, 11.25);
-  slotAs<Word()>(StartImpFiscal)();
+  slotAs<Word(Word)>(CarregaTotalizador)(reinterpret_cast<Word>(&block));
   FinalizaFuncoes_ImpFiscal(kModel);
   EXPECT_THROW(InstanciaFuncoes_ImpFiscal(3), zep::BindingFailure);  // ZEP00200, absent here
   zep_trace_close();
@@ -232,15 +237,19 @@ TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
   EXPECT_NE(story[0].find("/traced/libZEP00101.so\" (build id "), std::string::npos) << story[0];
   EXPECT_EQ(story[1], "bind ImpFiscal 1: package \"ZEP00101\", done");
   EXPECT_EQ(story[2],
-            "block Params_Atu_TotGeral_Zep00000 [[\"CDFILIAL\", \"01\"], [\"CDCAIXA\", "
-            "\"\u00e7aixa\"], [\"NRSERIEIMP\", \"S\"], [\"ESQUEMACOR\", \"C\"], [\"IDVALIDA\", "
-            "\"V\"], [\"BOPODERECOMPORGT\", true], [\"CRZTAB\", \"1\"], [\"CRZECF\", \"2\"], "
-            "[\"CROTAB\", \"3\"], [\"CROECF\", \"4\"], [\"VBRUTATAB\", 10.5], [\"VRBRUTAECF\", "
-            "11.25]]");
+            "block Params_Atu_TotGeral_Zep00000 at " + hex(reinterpret_cast<Word>(&block)) +
+                ": [[\"CDFILIAL\", \"01\"], [\"CDCAIXA\", "
+                "\"\u00e7aixa\"], [\"NRSERIEIMP\", \"S\"], [\"ESQUEMACOR\", \"C\"], [\"IDVALIDA\", "
+                "\"V\"], [\"BOPODERECOMPORGT\", true], [\"CRZTAB\", \"1\"], [\"CRZECF\", \"2\"], "
+                "[\"CROTAB\", \"3\"], [\"CROECF\", \"4\"], [\"VBRUTATAB\", 10.5], [\"VRBRUTAECF\", "
+                "11.25]]");
   EXPECT_EQ(story[3], "unbind ImpFiscal 1: package \"ZEP00101\", done");
   EXPECT_NE(story[4].find("bind ImpFiscal 3: package \"ZEP00200\", failed: "), std::string::npos)
       << story[4];
   ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0]["args"]["words"][0],
+            hex(reinterpret_cast<Word>(&block)) + " (block Params_Atu_TotGeral_Zep00000)")
+      << "a word that is a block's address";
   EXPECT_GT(calls[0]["ts"].get<double>(), exported(file_, false)[2]["ts"].get<double>())
       << "the call after the block";
 }

@@ -2,6 +2,7 @@
 // the header, the names, then one region at a time, each to its last whole
 // record, so that memory stays bounded whatever the file holds. A file that
 // does not begin as one is read as a Chrome trace-event array.
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +22,8 @@ namespace fs = std::filesystem;
 constexpr std::uintmax_t kLargestJson = std::uintmax_t{256} << 20;
 constexpr std::uint32_t kLargestNames = 16u << 20;
 constexpr std::uint32_t kLargestRegion = 64u << 20;
+// The blocks whose address a call's word is shown as, the latest first.
+constexpr std::size_t kBlocksKept = 1 << 16;
 
 struct Named {
   std::string entry;
@@ -166,6 +169,7 @@ class BinaryReader {
         event.kind = TraceEvent::Kind::Note;
         event.note = noteKind(head.count);
         event.text.assign(payload, head.id);
+        if (head.count == format::kBlock) keepBlock(event.text);
         event.entry = event.set = event.package = "";
       } else if (head.kind == format::kDropped) {
         event.kind = TraceEvent::Kind::Dropped;
@@ -184,7 +188,7 @@ class BinaryReader {
           event.set = event.package = "";
         }
         if (head.kind == format::kCall)
-          for (std::size_t i = 0; i < words; ++i) event.words.push_back(hex(word(i)));
+          for (std::size_t i = 0; i < words; ++i) event.words.push_back(shownWord(word(i)));
         event.result = head.kind == format::kReturn ? hex(word(0)) : "";
       }
       sink_(event);
@@ -193,11 +197,27 @@ class BinaryReader {
     return false;
   }
 
+  // A block note: "<builder> at 0x<address>: <pairs>".
+  void keepBlock(const std::string& text) {
+    const std::size_t at = text.find(" at 0x");
+    if (at == std::string::npos) return;
+    const std::uint64_t address = std::strtoull(text.c_str() + at + 6, nullptr, 16);
+    if (blocks_.size() >= kBlocksKept) blocks_.clear();
+    blocks_[address] = text.substr(0, at);
+  }
+
+  // A word, and the block built at that address where one was.
+  std::string shownWord(std::uint64_t word) const {
+    const auto block = blocks_.find(word);
+    return block == blocks_.end() ? hex(word) : hex(word) + " (block " + block->second + ")";
+  }
+
   std::ifstream& in_;
   std::uintmax_t size_;
   const TraceSink& sink_;
   format::FileHeader header_{};
   std::unordered_map<std::uint32_t, Named> names_;
+  std::unordered_map<std::uint64_t, std::string> blocks_;
 };
 
 }  // namespace
