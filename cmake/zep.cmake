@@ -20,31 +20,45 @@ function(zep_export_only target template)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map})
 endfunction()
 
-# The sets with a fixed package, read from the set list through the
-# preprocessor: `out` becomes a list of Set=Package pairs, in the list's
-# order. The build is configured again when the list changes.
-function(zep_fixed_packages out)
-  include(${PROJECT_SOURCE_DIR}/cmake/rows.cmake)
-  set(template ${PROJECT_SOURCE_DIR}/cmake/fixed_packages.in)
-  set(rows ${PROJECT_BINARY_DIR}/fixed_packages.rows)
-  file(GLOB entry_lists ${PROJECT_SOURCE_DIR}/include/zep00001/entries/*.def)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${template} ${entry_lists})
-  execute_process(
-    COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include ${template} -o ${rows}
-    RESULT_VARIABLE failed)
-  if(failed)
-    message(FATAL_ERROR "The preprocessor could not read the set list: ${failed}")
+# Every file made from the entry lists, written at configure time by
+# bindings/generate.py from one reading of the rows (bindings/rows.in after
+# the preprocessor): the bindings under ZEP_BINDINGS_DIR, and under
+# ZEP_GENERATED_DIR the Windows DLL's module-definition file
+# (ZEP_MODULE_DEFINITION), exports.h (the exported declarations written out,
+# for reading) and the fixed packages (zep_fixed_packages). The build is
+# configured again when a list, the generator or a template changes.
+function(zep_generate)
+  find_package(Python3 3.7 REQUIRED COMPONENTS Interpreter)
+  set(bindings ${PROJECT_SOURCE_DIR}/bindings)
+  set(generated ${PROJECT_BINARY_DIR}/generated)
+  set(ZEP_GENERATED_DIR ${generated} CACHE INTERNAL "Files made from the entry lists")
+  set(ZEP_BINDINGS_DIR ${PROJECT_BINARY_DIR}/share/zep00001 CACHE INTERNAL "The generated bindings")
+  set(ZEP_MODULE_DEFINITION ${generated}/PKG_ZEP00001.def CACHE INTERNAL
+      "The module's export names, decorated and plain")
+  file(GLOB inputs ${PROJECT_SOURCE_DIR}/include/zep00001/entries/*.def ${bindings}/*.in
+       ${bindings}/*.py)
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${inputs} ${PROJECT_SOURCE_DIR}/src/frame/windows/runtime.def)
+  set(platform unix)
+  if(WIN32)
+    set(platform windows)
   endif()
-  zep_read_rows(records ${rows} fixed)
-  set(pairs "")
-  foreach(record IN LISTS records)
-    string(REPLACE "\"" "" record "${record}")
-    string(REPLACE "," ";" record "${record}")
-    list(GET record 1 set)
-    list(GET record 2 package)
-    list(APPEND pairs "${set}=${package}")
-  endforeach()
-  set(${out} ${pairs} PARENT_SCOPE)
+  execute_process(
+    COMMAND ${CMAKE_CXX_COMPILER} -E -P -x c++ -I${PROJECT_SOURCE_DIR}/include
+            -I${PROJECT_SOURCE_DIR}/src/frame/windows ${bindings}/rows.in
+    COMMAND ${Python3_EXECUTABLE} -B ${bindings}/generate.py ${bindings} ${ZEP_BINDINGS_DIR}
+            ${generated} ${platform}
+    RESULTS_VARIABLE results)
+  if(NOT results MATCHES "^0;0$")
+    message(FATAL_ERROR "Reading the entry lists failed (preprocessor;generator): ${results}")
+  endif()
+endfunction()
+
+# The sets with a fixed package: `out` becomes a list of Set=Package pairs,
+# in the list's order.
+function(zep_fixed_packages out)
+  include(${ZEP_GENERATED_DIR}/fixed_packages.cmake)
+  set(${out} ${ZEP_FIXED_PACKAGES} PARENT_SCOPE)
 endfunction()
 
 # Packages are built so that nothing keeps them mapped after their last

@@ -19,15 +19,21 @@ using sets::Gate;
 using sets::Slot;
 using sets::Unbind;
 
-// The set's lock, held by its bind and unbind throughout: an unbind in one
-// thread must not unload the package that a bind in another is looking up
-// entries in. Recursive, since a bind may reach a host's message handler that
-// binds or unbinds the same set again. The rows are constants, so the locks
-// stand beside them, one a row.
-std::recursive_mutex& busy(const SlotSet& set) {
-  static std::recursive_mutex locks[sets::kCount];
-  return locks[static_cast<std::size_t>(&set - sets::all().data())];
+// A set's run-time state, one a row, indexed like the rows (which are
+// constants). Its lock is held by its bind and unbind throughout: an unbind
+// in one thread must not unload the package that a bind in another is
+// looking up entries in. Recursive, since a bind may reach a host's message
+// handler that binds or unbinds the same set again.
+struct SetState {
+  std::recursive_mutex busy;
+};
+
+SetState& stateOf(const SlotSet& set) {
+  static SetState states[sets::kCount];
+  return states[static_cast<std::size_t>(&set - sets::all().data())];
 }
+
+std::recursive_mutex& busy(const SlotSet& set) { return stateOf(set).busy; }
 
 void clear(const SlotSet& set) noexcept {
   for (const Slot& slot : set.slots) *slot.address = nullptr;

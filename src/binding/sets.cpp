@@ -32,9 +32,15 @@ Result callWith(Result (*operation)(), const Model&) {
   {#operation, Argument::argument, [](const Model& model) { return callWith(operation, model); }}
 // clang-format on
 
+// Each slot's place in the list of every slot.
+enum SlotIndex : std::size_t {
+#define ZEP_ENTRY(slot) kSlot_##slot,
+#include "zep00001/entries/sets.def"
+};
+
 // Every slot, set by set in the host's order.
 const Slot kSlots[] = {
-#define ZEP_ENTRY_AS(slot, entry) {entry, #slot, &::slot},
+#define ZEP_ENTRY_AS(slot, entry) {entry, #slot, &::slot, kSlot_##slot},
 #include "zep00001/entries/sets.def"
 };
 

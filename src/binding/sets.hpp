@@ -57,6 +57,7 @@ struct Slot {
   std::string_view entry;
   std::string_view name;  // the slot's own name
   void** address;
+  std::size_t index;  // its place among every set's slots taken in turn
 };
 
 // One row of entries/sets.def.

@@ -23,11 +23,15 @@ TEST(Catalogue, FindsASetByItsNameInAnyLetterCaseOnly) {
 }
 
 // The table cuts one list of every slot into the sets: taken in turn, they
-// give it back whole and in order, each set's run beginning with its own.
+// give it back whole and in order, each set's run beginning with its own,
+// and each slot knows its place in that list.
 TEST(Catalogue, TheSetsSlotsInTurnAreTheSlotListInOrder) {
   std::vector<std::string> inTurn;
   for (const SlotSet& set : sets()) {
-    for (const Slot& slot : set.slots) inTurn.emplace_back(slot.name);
+    for (const Slot& slot : set.slots) {
+      EXPECT_EQ(slot.index, inTurn.size()) << slot.name;
+      inTurn.emplace_back(slot.name);
+    }
   }
   EXPECT_EQ(inTurn, slotNames());
   EXPECT_EQ(findSet("ImpCheque")->slots.front().entry, "ImpChqChar");

@@ -3,6 +3,8 @@
 // the list it came from.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -84,6 +86,19 @@ std::optional<Types> decode(std::string_view codes) {
   return types;
 }
 
+// The slot rows as the entries files write them, counted in their text
+// rather than through the macros that every other table expands.
+std::size_t slotRowsWritten() {
+  std::size_t rows = 0;
+  for (const auto& file : std::filesystem::directory_iterator(ZEP_ENTRY_LISTS)) {
+    std::ifstream text(file.path());
+    for (std::string line; std::getline(text, line);) {
+      if (line.starts_with("ZEP_ENTRY(") || line.starts_with("ZEP_ENTRY_AS(")) ++rows;
+    }
+  }
+  return rows;
+}
+
 class ModuleDefinition : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { rows_ = moduleDefinition(ZEP_MODULE_DEFINITION); }
@@ -132,7 +147,7 @@ TEST_F(ModuleDefinition, ExportsEverySlotAsDataUnderBothNames) {
     EXPECT_TRUE(byName[name]->data) << name;                                               \
   }
 #include "zep00001/entries/sets.def"
-  EXPECT_EQ(slots, slotNames().size());
+  EXPECT_EQ(slots, slotRowsWritten());
   EXPECT_EQ(byName.count("ImprimeMesasAbertas"), 0u);
 }
 
