@@ -44,11 +44,9 @@ void clear(const SlotSet& set) noexcept {
 // call trace is on: the one place a bind fills a slot.
 void fill(const SlotSet& set, const Slot& slot, const platform::Exports& exports,
           const std::string& package) noexcept {
-  // The slots stand in one table, the sets' in turn: the trace's stubs too.
-  const auto index = static_cast<std::uint32_t>(&slot - sets::all().front().slots.data());
   // The entry names are literals, so their views end in a null byte.
-  *slot.address =
-      trace::wrap(index, slot.entry, set.name, exports.find(slot.entry.data()), package);
+  *slot.address = trace::wrap(static_cast<std::uint32_t>(slot.index), slot.entry, set.name,
+                              exports.find(slot.entry.data()), package);
 }
 
 // Runs `step`, ignoring what it raises; the thread-cancellation unwind must
