@@ -66,4 +66,14 @@ ZEP_DRIVER_API void Reducao_Z_Imp() {
 ZEP_DRIVER_API Word ZEP_TRACED_STDCALL Reducao_Z_Data(Word a, Word b, Word c) {
   return weighed(a, b, c);
 }
+
+ZEP_DRIVER_API Word RecebVenda(Callback callback, Word word) { return callback(word) + 1; }
+
+ZEP_DRIVER_API long double DadosUltimaRedZ(long double value) { return value * 3; }
+
+#ifdef ZEP_TRACED_AVX
+ZEP_DRIVER_API ZEP_TRACED_AVX __m256d GeraBinMes(__m256d a, __m256d b) {
+  return _mm256_add_pd(a, _mm256_add_pd(b, b));
+}
+#endif
 }

@@ -7,12 +7,18 @@
 
 #include <cstdint>
 
-#define ZEP_TRACED_WORD_ENTRIES(X)                                                                 \
-  X(StartImpFiscal, 0)                                                                             \
-  X(CarregaTotalizador, 1)                                                                         \
-  X(CarregaRelatorioGer, 2) X(CarregaAliquota, 3) X(CarregaRecebimento, 4) X(Verifica_Aliquota, 5) \
-      X(DataMoviFiscal, 6) X(AbreCupom, 7) X(GERA_MF, 8) X(FechaCupom, 9) X(VendaItem, 10)         \
-          X(Conferencia_Outras, 11) X(Relatorio_Generico, 12)
+#if defined(__x86_64__) && !defined(_WIN32)
+#include <immintrin.h>
+#define ZEP_TRACED_AVX __attribute__((target("avx")))
+#endif
+
+#define ZEP_TRACED_WORD_ENTRIES(X)                                                              \
+  X(StartImpFiscal, 0)                                                                          \
+  X(CarregaTotalizador, 1)                                                                      \
+  X(CarregaRelatorioGer, 2)                                                                     \
+  X(CarregaAliquota, 3) X(CarregaRecebimento, 4) X(Verifica_Aliquota, 5) X(DataMoviFiscal, 6)   \
+      X(AbreCupom, 7) X(GERA_MF, 8) X(FechaCupom, 9) X(VendaItem, 10) X(Conferencia_Outras, 11) \
+          X(Relatorio_Generico, 12)
 
 namespace zep::traced {
 
@@ -58,5 +64,19 @@ using Crashes = void();
 #define ZEP_TRACED_STDCALL
 #endif
 using Stdcall = Word ZEP_TRACED_STDCALL(Word, Word, Word);
+
+// RecebVenda: calls back `callback` with `word`, answers its answer plus
+// one: a call through the slot again from the callback is a recursion
+// through the stub, a longjmp out of it passes the stub.
+using Callback = Word (*)(Word);
+using CallsBack = Word(Callback callback, Word word);
+// DadosUltimaRedZ: the x87 long double given, tripled (in memory, and back
+// in st0 on x86).
+using Tripled = long double(long double);
+
+#ifdef ZEP_TRACED_AVX
+// GeraBinMes: AVX vectors in (ymm0, ymm1) and out (ymm0): a + 2 b, whole.
+using Vectors = __m256d(__m256d, __m256d);
+#endif
 
 }  // namespace zep::traced

@@ -116,16 +116,17 @@ extern "C" {
 ZEP_API const std::uint8_t* zep_showavi(std::size_t* size);
 
 // The call trace, for support: from the next bind on, each slot holds a stub
-// of the module's that writes the call (entry, set, package, thread, time,
-// the first argument words) and its return (the result word) to `file`, as
-// Chrome trace events, and passes the call on unchanged. The environment
-// variable ZEP_TRACE=<file> does the same from the first bind. The file's
-// directory must be writable by its owner alone; a file of the same name is
-// kept as <file>.1, as is a full file (ZEP_TRACE_LIMIT bytes, 64 MiB unless
-// set). zep_trace_open raises std::system_error when it cannot write the
-// file, or, where the module has no stubs, with
-// std::errc::function_not_supported. zep_trace_close ends the file; slots
-// bound meanwhile keep their stubs, which then only pass calls on.
+// of the module's that records the call (entry, set, package, thread, time,
+// the first argument words) and its return (the result word) in `file`,
+// with the binds, unbinds and blocks around them, and passes the call on
+// unchanged; `zep-host trace FILE` summarises the file and exports it as
+// Chrome trace events. The environment variable ZEP_TRACE=<file> does the
+// same from the first bind. The file's directory must be writable by its
+// owner alone; a file of the same name is kept as <file>.1, as is a full
+// file (ZEP_TRACE_LIMIT bytes, 64 MiB unless set). zep_trace_open raises
+// std::system_error when it cannot write the file, or, where the module has
+// no stubs, with std::errc::function_not_supported. zep_trace_close ends the
+// file; slots bound meanwhile keep their stubs, which then only pass calls on.
 ZEP_API void zep_trace_open(const std::string& file);
 ZEP_API void zep_trace_close() noexcept;
 

@@ -205,19 +205,20 @@ typedef void(ZEP_CALL* zep_message_handler)(void* context, const char* text, con
 ZEP_C_API int ZEP_CALL zep_set_message_handler(zep_message_handler handler, void* context);
 
 /* The call trace, for support. From the next bind on, each slot holds a
-   stub of the module's that writes every call through it (entry, set,
+   stub of the module's that records every call through it (entry, set,
    package, thread, time, the first argument words) and its return (the
-   result word) to `file` as Chrome trace events, which Perfetto's UI and
-   chrome://tracing open, and passes the call on unchanged; slots bound
-   before keep what they hold. The environment variable ZEP_TRACE=<file> does
-   the same from the process's first bind. The file's directory must be
-   writable by its owner alone; a previous file of that name is kept as
-   <file>.1, as is a full one (ZEP_TRACE_LIMIT bytes, 64 MiB unless set).
-   ZEP_ERR_ARGUMENT for a NULL `file` or one that cannot be written (the
-   last error says why), ZEP_ERR_UNSUPPORTED where the module has no trace
-   stubs for the platform. zep_trace_stop closes the file; slots bound
-   meanwhile keep their stubs, which then only pass calls on. Start and stop
-   while no bind runs. */
+   result word) in `file`, with the binds, unbinds and blocks around them,
+   and passes the call on unchanged; slots bound before keep what they hold.
+   `zep-host trace FILE` summarises the file and exports it as Chrome trace
+   events, which Perfetto's UI and chrome://tracing open. The environment
+   variable ZEP_TRACE=<file> does the same from the process's first bind.
+   The file's directory must be writable by its owner alone; a previous file
+   of that name is kept as <file>.1, as is a full one (ZEP_TRACE_LIMIT bytes,
+   64 MiB unless set). ZEP_ERR_ARGUMENT for a NULL `file` or one that cannot
+   be written (the last error says why), ZEP_ERR_UNSUPPORTED where the module
+   has no trace stubs for the platform. zep_trace_stop closes the file; slots
+   bound meanwhile keep their stubs, which then only pass calls on. Start and
+   stop while no bind runs. */
 ZEP_C_API int ZEP_CALL zep_trace_start(const char* file);
 ZEP_C_API int ZEP_CALL zep_trace_stop(void);
 

@@ -34,9 +34,11 @@ void clear(const SlotSet& set) noexcept {
 // Looks one entry up in the package and stores what it found (null when the
 // package lacks it) in the entry's slot, or the entry's trace stub while the
 // call trace is on: the one place a bind fills a slot.
-void fill(const Slot& slot, const platform::Exports& exports, const std::string& package) noexcept {
+void fill(const SlotSet& set, const Slot& slot, const platform::Exports& exports,
+          const std::string& package) noexcept {
   // The entry names are literals, so their views end in a null byte.
-  *slot.address = trace::wrap(slot.address, exports.find(slot.entry.data()), package);
+  *slot.address = trace::wrap(static_cast<std::uint32_t>(slot.index), slot.entry, set.name,
+                              exports.find(slot.entry.data()), package);
 }
 
 // Runs `step`, ignoring what it raises; the thread-cancellation unwind must
@@ -61,7 +63,7 @@ void load(const SlotSet& set, const std::string& package) {
                              package + "\"");
   }
   const platform::Exports exports(handle);
-  for (const Slot& slot : set.slots) fill(slot, exports, package);
+  for (const Slot& slot : set.slots) fill(set, slot, exports, package);
 }
 
 void tellOperator(const std::exception& caught, const std::string& package) {
@@ -98,7 +100,9 @@ bool bind(const SlotSet& set, const Model& model) {
       package = set.package(model);
       load(set, package);
       stateOf(set).package = package;
+      trace::told("bind", set.name, model.code, model.text, package);
     } catch (const std::exception& caught) {
+      trace::told("bind", set.name, model.code, model.text, package, std::current_exception());
       tellOperator(caught, package);
     }
     return true;
@@ -108,7 +112,9 @@ bool bind(const SlotSet& set, const Model& model) {
     if (package.empty() && set.departures.emptyName == EmptyName::NothingToBind) return true;
     load(set, package);
     stateOf(set).package = package;
+    trace::told("bind", set.name, model.code, model.text, package);
   } catch (const std::exception&) {
+    trace::told("bind", set.name, model.code, model.text, package, std::current_exception());
     std::throw_with_nested(BindingFailure(failureMessage(package)));
   } catch (...) {
     if (!std::current_exception()) throw;  // the cancellation unwind
@@ -139,6 +145,7 @@ bool unbind(const SlotSet& set, const Model& model) {
       break;
   }
   UnLoadBPL(package);
+  trace::told("unbind", set.name, model.code, model.text, package);
   return true;
 }
 

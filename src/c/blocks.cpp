@@ -16,8 +16,6 @@ struct zep_block {
 namespace zep::c {
 namespace {
 
-zep_block* newBlock(Value&& value) { return new zep_block{std::move(value)}; }
-
 // A builder's text parameter must point at a text; its numbers and
 // booleans may be anything.
 void require(const char* text, const char* name, const char* function) {
@@ -89,7 +87,7 @@ extern "C" {
     return zep::c::guarded<zep_block*>(nullptr, [&] {                               \
       [[maybe_unused]] const char* const function = "zep_" #builder;                \
       parameters(ZEP_C_REQUIRE)                                                     \
-      return zep::c::newBlock(builder(ZEP_DROP_FIRST(parameters(ZEP_C_ARGUMENT)))); \
+      return new zep_block{builder(ZEP_DROP_FIRST(parameters(ZEP_C_ARGUMENT)))};    \
     });                                                                             \
   }
 // clang-format on

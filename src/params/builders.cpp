@@ -7,6 +7,7 @@
 #include <tuple>
 #include <utility>
 
+#include "trace/trace.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
@@ -71,12 +72,17 @@ extern "C" {
 #define ZEP_PARAMETER_KEY(kind, passing, name, pair) , #name
 #define ZEP_PARAMETER_PAIR(kind, passing, name, pair) , pair
 #define ZEP_PARAMETER_ARGUMENT(kind, passing, name, pair) , name
-#define ZEP_BUILDER(builder, pairs, parameters)                                           \
-  Value builder(ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_DECLARATION))) {                  \
-    static constexpr std::array<const char*, pairs> keys{                                 \
-        ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_KEY))};                                   \
-    return makeBlock<std::array<std::size_t, pairs>{ZEP_DROP_FIRST(parameters(            \
-        ZEP_PARAMETER_PAIR))}>(keys, ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_ARGUMENT))); \
+// The block is made where the caller takes it (the named result is its
+// return object), so the trace notes the address a host then passes on.
+#define ZEP_BUILDER(builder, pairs, parameters)                                                    \
+  Value builder(ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_DECLARATION))) {                           \
+    static constexpr std::array<const char*, pairs> keys{                                          \
+        ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_KEY))};                                            \
+    Value block =                                                                                  \
+        makeBlock<std::array<std::size_t, pairs>{ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_PAIR))}>( \
+            keys, ZEP_DROP_FIRST(parameters(ZEP_PARAMETER_ARGUMENT)));                             \
+    zep::trace::told(#builder, block);                                                             \
+    return block;                                                                                  \
   }
 #include "zep00001/entries/builders.def"
 #undef ZEP_PARAMETER_KEY

@@ -1,39 +1,30 @@
 // The trace file on POSIX systems: a shared mapping of a file in a directory
 // that only its owner may write, opened once and used through its
-// descriptor; and the clock and ids of the events.
+// descriptor. What runs while a thread records (prepare, rotate, close)
+// makes its system calls directly.
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <ctime>
 #include <string>
 #include <system_error>
+#include <utility>
 
-#include "trace/file.hpp"
 #include "trace/storage.hpp"
+#include "trace/syscall_linux.hpp"
 
 namespace zep::trace::file {
 namespace {
 
+using system::call;
+using system::failed;
+
 [[noreturn]] void fail(int error, const std::string& what) {
   throw std::system_error(error, std::generic_category(), what);
 }
-
-// A forked child is a process of its own: its events carry its own id.
-std::atomic<std::uint32_t> process{0};
-
-void forked() {
-  process.store(static_cast<std::uint32_t>(::getpid()), std::memory_order_relaxed);
-  afterForkInChild();
-}
-
-[[maybe_unused]] const bool forkHandled =
-    ::pthread_atfork(beforeFork, afterForkInParent, forked) == 0;
 
 }  // namespace
 
@@ -41,9 +32,15 @@ struct Storage::State {
   int directory = -1;
   int file = -1;
   std::string name;
+  std::string older;  // name.1
   std::string path;
   char* map = nullptr;
   std::size_t limit = 0;
+  // The file before the last rotation, until retired; its descriptor stays
+  // open one rotation more, for a thread that makes its blocks its own now.
+  int previousFile = -1;
+  char* previousMap = nullptr;
+  int retiredFile = -1;
 };
 
 Storage::Storage() : state_(new State) {}
@@ -56,6 +53,7 @@ void Storage::take(const std::string& path, std::size_t limit) {
                                 : slash == 0               ? "/"
                                                            : path.substr(0, slash);
   s.name = slash == std::string::npos ? path : path.substr(slash + 1);
+  s.older = s.name + ".1";
   s.path = path;
   s.limit = limit;
   if (s.name.empty() || s.name == "." || s.name == "..") {
@@ -80,88 +78,123 @@ void Storage::take(const std::string& path, std::size_t limit) {
   struct stat previous {};
   if (::fstatat(s.directory, s.name.c_str(), &previous, AT_SYMLINK_NOFOLLOW) == 0 &&
       S_ISREG(previous.st_mode) && previous.st_size > 0) {
-    ::renameat(s.directory, s.name.c_str(), s.directory, (s.name + ".1").c_str());
+    ::renameat(s.directory, s.name.c_str(), s.directory, s.older.c_str());
   }
 }
 
-void Storage::create() {
-  State& s = *state_;
-  s.file = ::openat(s.directory, s.name.c_str(),
-                    O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (s.file < 0) fail(errno, "cannot write the trace file \"" + s.path + "\"");
+namespace {
+
+// A new file of `limit` zero bytes (holes, until prepared), mapped whole;
+// -errno where it cannot be.
+long created(int directory, const char* name, std::size_t limit, char*& map) noexcept {
+  const long file = call(SYS_openat, directory, reinterpret_cast<long>(name),
+                         O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (failed(file)) return file;
   struct stat status {};
-  if (::fstat(s.file, &status) != 0 || !S_ISREG(status.st_mode)) {
-    fail(EINVAL, "the trace file \"" + s.path + "\" is no regular file");
+  long result = call(SYS_fstat, file, reinterpret_cast<long>(&status));
+  if (!failed(result) && !S_ISREG(status.st_mode)) result = -EINVAL;
+  if (!failed(result)) result = call(SYS_ftruncate, file, static_cast<long>(limit));
+  if (!failed(result)) {
+    result =
+        call(SYS_mmap, 0, static_cast<long>(limit), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
   }
-  void* map = ::mmap(nullptr, s.limit, PROT_READ | PROT_WRITE, MAP_SHARED, s.file, 0);
-  if (map == MAP_FAILED) fail(errno, "cannot map the trace file \"" + s.path + "\"");
-  s.map = static_cast<char*>(map);
+  if (failed(result)) {
+    call(SYS_close, file);
+    return result;
+  }
+  map = reinterpret_cast<char*>(result);
+  return file;
 }
 
-// The mapping covers the largest file from the start; only what is filled
-// may be touched.
-char* Storage::grow(std::size_t from, std::size_t to) {
+// Anonymous memory takes the place of a file's pages in one step: a thread
+// still writing there writes nowhere, and the file can be cut.
+void inert(char* map, std::size_t limit) noexcept {
+  if (map == nullptr) return;
+  call(SYS_mmap, reinterpret_cast<long>(map), static_cast<long>(limit), PROT_READ | PROT_WRITE,
+       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_NORESERVE, -1, 0);
+}
+
+}  // namespace
+
+char* Storage::create() {
   State& s = *state_;
-  static const std::string spaces(std::size_t{64} << 10, ' ');
-  while (from < to) {
-    const std::size_t chunk = std::min(spaces.size(), to - from);
-    const ssize_t written = ::pwrite(s.file, spaces.data(), chunk, static_cast<off_t>(from));
-    if (written <= 0) {
-      fail(written < 0 ? errno : ENOSPC, "cannot write the trace file \"" + s.path + "\"");
-    }
-    from += static_cast<std::size_t>(written);
+  const long file = created(s.directory, s.name.c_str(), s.limit, s.map);
+  if (failed(file)) {
+    fail(static_cast<int>(-file), file == -EINVAL
+                                      ? "the trace file \"" + s.path + "\" is no regular file"
+                                      : "cannot write the trace file \"" + s.path + "\"");
   }
+  s.file = static_cast<int>(file);
   return s.map;
 }
 
-void Storage::close(std::size_t length) noexcept {
+bool Storage::own(std::size_t offset, std::size_t length) noexcept {
   State& s = *state_;
-  if (s.map != nullptr) ::munmap(s.map, s.limit);
+  // A file system without fallocate takes zeros written.
+  long result =
+      call(SYS_fallocate, s.file, 0, static_cast<long>(offset), static_cast<long>(length));
+  if (result == -EOPNOTSUPP) {
+    static const char zeros[4096] = {};
+    result = 0;
+    for (std::size_t at = 0; at < length && !failed(result); at += sizeof zeros) {
+      result = call(SYS_pwrite64, s.file, reinterpret_cast<long>(zeros), sizeof zeros,
+                    static_cast<long>(offset + at));
+    }
+  }
+  return !failed(result);
+}
+
+bool Storage::populate(char* at, std::size_t length) noexcept {
+  const long result = call(SYS_madvise, reinterpret_cast<long>(at), static_cast<long>(length),
+                           23 /* MADV_POPULATE_WRITE, Linux 5.14 */);
+  if (result != -EINVAL) return !failed(result);
+  // An older kernel: the pages faulted in one by one, their words left as
+  // they are (a thread may be writing there).
+  for (std::size_t page = 0; page < length; page += 4096)
+    __atomic_fetch_or(reinterpret_cast<unsigned long*>(at + page), 0, __ATOMIC_RELAXED);
+  return true;
+}
+
+char* Storage::rotate() noexcept {
+  State& s = *state_;
+  if (failed(call(SYS_renameat, s.directory, reinterpret_cast<long>(s.name.c_str()), s.directory,
+                  reinterpret_cast<long>(s.older.c_str())))) {
+    return nullptr;
+  }
+  char* map = nullptr;
+  const long file = created(s.directory, s.name.c_str(), s.limit, map);
+  if (failed(file)) return nullptr;
+  s.previousFile = std::exchange(s.file, static_cast<int>(file));
+  s.previousMap = std::exchange(s.map, map);
+  return map;
+}
+
+void Storage::retire() noexcept {
+  State& s = *state_;
+  inert(s.previousMap, s.limit);
+  if (s.retiredFile >= 0) call(SYS_close, s.retiredFile);
+  s.retiredFile = std::exchange(s.previousFile, -1);
+  s.previousMap = nullptr;
+}
+
+void Storage::close(std::size_t length, bool cut) noexcept {
+  State& s = *state_;
+  inert(s.map, s.limit);
   s.map = nullptr;
   if (s.file >= 0) {
-    if (::ftruncate(s.file, static_cast<off_t>(length)) != 0) {
-      // The padding stays: spaces, which a reader skips.
-    }
-    ::close(s.file);
+    if (cut) call(SYS_ftruncate, s.file, static_cast<long>(length));
+    call(SYS_close, s.file);
   }
   s.file = -1;
 }
 
-void Storage::rotate() {
+void Storage::release() noexcept {
   State& s = *state_;
-  if (::renameat(s.directory, s.name.c_str(), s.directory, (s.name + ".1").c_str()) != 0) {
-    fail(errno, "cannot rename the full trace file \"" + s.path + "\"");
-  }
-}
-
-void Storage::release() noexcept { forget(); }
-
-void Storage::forget() noexcept {
-  State& s = *state_;
-  if (s.map != nullptr) ::munmap(s.map, s.limit);
-  s.map = nullptr;
-  if (s.file >= 0) ::close(s.file);
-  s.file = -1;
+  retire();
+  retire();
+  close(0, false);
   if (s.directory >= 0) ::close(s.directory);
   s.directory = -1;
 }
-
-std::uint64_t now() noexcept {
-  timespec time{};
-  ::clock_gettime(CLOCK_REALTIME, &time);
-  return static_cast<std::uint64_t>(time.tv_sec) * 1000000000u +
-         static_cast<std::uint64_t>(time.tv_nsec);
-}
-
-std::uint32_t processId() noexcept {
-  std::uint32_t id = process.load(std::memory_order_relaxed);
-  if (id == 0) {
-    id = static_cast<std::uint32_t>(::getpid());
-    process.store(id, std::memory_order_relaxed);
-  }
-  return id;
-}
-
-std::uint32_t threadId() noexcept { return static_cast<std::uint32_t>(::gettid()); }
 
 }  // namespace zep::trace::file

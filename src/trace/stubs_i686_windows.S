@@ -14,8 +14,10 @@
    the stack, keeping the result in eax:edx or st0. Register numbers are
    DWARF's: ebx 3, esp 4, eip 8. */
 
+#include "trace/layout.h"
+
 #define ZEP_ENTRY_AS(slot, name) \
-  .balign 16; pushl $zep_trace_index; jmp zep_trace_forward; .set zep_trace_index, zep_trace_index + 1;
+  .balign ZEP_TRACE_STUB_SIZE; pushl $zep_trace_index; jmp zep_trace_forward; .set zep_trace_index, zep_trace_index + 1;
 
   .text
   .globl _zep_trace_stubs
@@ -48,7 +50,7 @@ zep_trace_forward:
   call _zep_trace_enter
   movl %edx, %ebx
   /* ebx: at the record's second word (DW_CFA_expression ebx, breg3 + 4) */
-  .cfi_escape 0x10, 0x03, 0x02, 0x73, 0x04
+  .cfi_escape 0x10, 0x03, 0x02, 0x73, ZEP_TRACE_RECORD_SAVED_REGISTER
   movl 16(%esp), %eax
   movl 20(%esp), %ecx
   movl 24(%esp), %edx
@@ -60,8 +62,8 @@ zep_trace_forward:
      given outright. */
   .cfi_def_cfa_offset 4
   .cfi_val_offset 4, -4
-  .cfi_escape 0x10, 0x08, 0x02, 0x73, 0x00
-  call *8(%ebx)
+  .cfi_escape 0x10, 0x08, 0x02, 0x73, ZEP_TRACE_RECORD_RETURN_ADDRESS
+  call *ZEP_TRACE_RECORD_TARGET(%ebx)
   /* Wherever the entry left the stack is the caller's after the return. */
   .cfi_def_cfa_offset 0
   .cfi_restore 4
@@ -98,13 +100,9 @@ zep_trace_forward:
 
   .section .rdata, "dr"
   .balign 4
-  .globl _zep_trace_stub_count, _zep_trace_word_count, _zep_trace_record_register
+  .globl _zep_trace_stub_count
 _zep_trace_stub_count:
   .long zep_trace_index
-_zep_trace_word_count:
-  .long 8
-_zep_trace_record_register:
-  .long 3
 
   /* The personality routine, reached as the compiler reaches its own. */
   .data

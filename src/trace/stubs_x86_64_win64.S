@@ -11,8 +11,10 @@
    unwind information is the frame's (.seh_*), and the frame's handler
    writes the end of a call that an exception unwinds. */
 
+#include "trace/layout.h"
+
 #define ZEP_ENTRY_AS(slot, name) \
-  .balign 16; movl $zep_trace_index, %r11d; jmp zep_trace_forward; .set zep_trace_index, zep_trace_index + 1;
+  .balign ZEP_TRACE_STUB_SIZE; movl $zep_trace_index, %r11d; jmp zep_trace_forward; .set zep_trace_index, zep_trace_index + 1;
 
   .text
   .globl zep_trace_stubs
@@ -21,12 +23,13 @@ zep_trace_stubs:
   .set zep_trace_index, 0
 #include "zep00001/entries/sets.def"
 
-/* The frame: 0 the callees' home area, 32 the copied stack words, 128 the
-   argument registers (the recorder reads the words from there), 160 the
-   vector arguments, 224 the call's record (zep::trace::Record), 272 pad;
-   the caller's return address at 280, its home area at 288, its stack
+/* The frame (ZEP_TRACE_WIN64_FRAME): 0 the callees' home area, 32 the
+   copied stack words, 128 the argument registers (the recorder reads the
+   words from there), 160 the vector arguments (Windows lets the recorder's
+   calls change them), 224 the call's record (ZEP_TRACE_WIN64_RECORD), 272
+   pad; the caller's return address at 280, its home area at 288, its stack
    arguments from 320. */
-#define ZEP_FRAME 280
+#define ZEP_FRAME ZEP_TRACE_WIN64_FRAME
 #define ZEP_COPIED(X) \
   X(0) X(8) X(16) X(24) X(32) X(40) X(48) X(56) X(64) X(72) X(80) X(88)
 #define ZEP_COPY(at) movq 320 + at(%rsp), %rax; movq %rax, 32 + at(%rsp);
@@ -50,7 +53,7 @@ zep_trace_forward:
   ZEP_COPIED(ZEP_COPY)
   leaq 128(%rsp), %rcx
   movl %r11d, %edx
-  leaq 224(%rsp), %r8
+  leaq ZEP_TRACE_WIN64_RECORD(%rsp), %r8
   call zep_trace_enter_framed
   movq %rax, %r11
   ZEP_SAVED_WORDS(ZEP_RESTORE_WORD)
@@ -58,7 +61,7 @@ zep_trace_forward:
   call *%r11
   movq %rax, 128(%rsp)
   movaps %xmm0, 160(%rsp)
-  leaq 224(%rsp), %rcx
+  leaq ZEP_TRACE_WIN64_RECORD(%rsp), %rcx
   movq %rax, %rdx
   call zep_trace_leave_framed
   movq 128(%rsp), %rax
@@ -69,10 +72,6 @@ zep_trace_forward:
 
   .section .rdata, "dr"
   .balign 4
-  .globl zep_trace_stub_count, zep_trace_word_count, zep_trace_record_register
+  .globl zep_trace_stub_count
 zep_trace_stub_count:
   .long zep_trace_index
-zep_trace_word_count:
-  .long 4
-zep_trace_record_register:
-  .long 0

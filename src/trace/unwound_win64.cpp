@@ -8,12 +8,12 @@ extern "C" {
 
 void zep_trace_unwound_framed(zep::trace::Record* record) noexcept;
 
-// The forwarder's frame holds the call's record at 224 bytes above the
-// stack pointer it establishes (stubs_x86_64_win64.S).
+// The forwarder's frame holds the call's record at ZEP_TRACE_WIN64_RECORD
+// bytes above the stack pointer it establishes (stubs_x86_64_win64.S).
 EXCEPTION_DISPOSITION zep_trace_unwound(EXCEPTION_RECORD* exception, void* frame, CONTEXT*, void*) {
   if ((exception->ExceptionFlags & EXCEPTION_UNWIND) != 0) {
     zep_trace_unwound_framed(
-        reinterpret_cast<zep::trace::Record*>(static_cast<char*>(frame) + 224));
+        reinterpret_cast<zep::trace::Record*>(static_cast<char*>(frame) + ZEP_TRACE_WIN64_RECORD));
   }
   return ExceptionContinueSearch;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csetjmp>
 #include <utility>
 
 #include "traced.hpp"
@@ -46,4 +47,25 @@ inline void callEveryShape() {
       slotAs<zep::traced::SwapDoubles>(Abertura_Mesa)(0.25, -8.0);
   EXPECT_EQ(doubles.first, -8.0);
   EXPECT_EQ(doubles.second, 0.25);
+}
+
+// RecebVenda's callbacks: down(n) calls the slot again n deep; jumps leaves
+// it by longjmp to `away`.
+inline std::jmp_buf away;
+inline zep::traced::Word down(zep::traced::Word n) {
+  return n == 0 ? 0 : slotAs<zep::traced::CallsBack>(RecebVenda)(down, n - 1);
+}
+[[noreturn]] inline zep::traced::Word jumps(zep::traced::Word) { std::longjmp(away, 1); }
+
+// A recursion `depth` deep through RecebVenda's stub (depth + 1 calls), a
+// longjmp out of a call of it, and a call of CarregaTotalizador after: each
+// answer checked.
+inline void recurseAndJump(zep::traced::Word depth) {
+  EXPECT_EQ(slotAs<zep::traced::CallsBack>(RecebVenda)(down, depth), depth + 1);
+  if (setjmp(away) == 0) {
+    slotAs<zep::traced::CallsBack>(RecebVenda)(jumps, 1);
+    ADD_FAILURE() << "no longjmp";
+  }
+  EXPECT_EQ(slotAs<zep::traced::Word(zep::traced::Word)>(CarregaTotalizador)(7), 7)
+      << "after the longjmp";
 }

@@ -4,7 +4,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,6 +18,7 @@
 #include "host/commands.hpp"
 #include "host/report.hpp"
 #include "run_host.hpp"
+#include "trace/format.hpp"
 
 #ifdef ZEP_TEST_JSON
 #include <nlohmann/json.hpp>
@@ -53,6 +60,14 @@ TraceSummary summary(std::string_view text) {
 }
 
 TEST(Trace, PairsCallsAThreadAtATimeAndTimesEachEntry) {
+  // The times shown are local.
+#ifdef _WIN32
+  _putenv_s("TZ", "UTC");
+  _tzset();
+#else
+  setenv("TZ", "UTC", 1);
+  tzset();
+#endif
   const TraceSummary all = summary(kTrace);
   EXPECT_TRUE(all.closed);
   EXPECT_FALSE(all.cutEvent);
@@ -83,10 +98,10 @@ TEST(Trace, PairsCallsAThreadAtATimeAndTimesEachEntry) {
   Outcome text = host({"trace", written("trace.json", kTrace)});
   EXPECT_EQ(text.status, 0) << text.err;
   EXPECT_THAT(text.out, HasSubstr(": 5 calls, 1 never returned\n"));
-  EXPECT_THAT(text.out, HasSubstr("\n  7/8     ImpFiscal  AbreCupom      2               0        "
-                                  "40.000        20.000        30.000\n"));
-  EXPECT_THAT(text.out, HasSubstr("\n  200.000  7/8  ImpFiscal LeituraX (ZEP00101) with 0x0: "
-                                  "never returned\n"));
+  EXPECT_THAT(text.out, HasSubstr("\n  7/8     ImpFiscal  AbreCupom      2               0         "
+                                  "0.040         0.020         0.030\n"));
+  EXPECT_THAT(text.out, HasSubstr("\n  1970-01-01 00:00:00.000200  7/8  ImpFiscal LeituraX "
+                                  "(ZEP00101) with 0x0: never returned\n"));
 }
 
 TEST(Trace, ACrashCutReadsUpToTheLastWholeEvent) {
@@ -133,5 +148,105 @@ TEST(Trace, AsJsonIsOneDocumentOfTheSameNumbers) {
   EXPECT_EQ(document["lastCalls"][4]["result"], nullptr);
 #endif
 }
+
+// A trace as the module writes it, one tick a nanosecond: thread 8 of
+// process 7 calls AbreCupom with 0x1 0x2 at 100 us, which returns 0x1 at
+// 110 us, calls it again at 120 us, and the module notes a bind; the file
+// ends after the last record, as a crash leaves it.
+std::string binaryTrace() {
+  namespace format = zep::trace::format;
+  std::string file(format::kHeaderSize + format::kNamesSize, '\0');
+  format::FileHeader header{};
+  std::memcpy(header.magic, format::kMagic, sizeof header.magic);
+  header.version = format::kVersion;
+  header.wordBytes = 8;
+  header.namesOffset = format::kHeaderSize;
+  header.namesSize = format::kNamesSize;
+  header.regionsOffset = format::kHeaderSize + format::kNamesSize;
+  header.regionSize = format::kRegionSize;
+  header.regionCount = 4;
+  header.pid = 7;
+  header.ticksPerSecond = 1000000000;
+  header.claimed = 1;
+  const std::string texts = "AbreCupomImpFiscalZEP00101";
+  const format::Name name{64, 0, 0, 9, 9, 8, 0, 0, 0};
+  header.namesUsed = name.size;
+  std::memcpy(file.data(), &header, sizeof header);
+  std::memcpy(file.data() + format::kHeaderSize, &name, sizeof name);
+  std::memcpy(file.data() + format::kHeaderSize + sizeof name, texts.data(), texts.size());
+  const auto append = [&file](const auto& value) {
+    file.append(reinterpret_cast<const char*>(&value), sizeof value);
+  };
+  append(format::RegionHeader{format::kRegionMagic, 0, 7, 8, 1000, 1000});
+  append(format::Head{format::kCall, 2, 0, 0, 100000});
+  append(std::uint64_t{1});
+  append(std::uint64_t{2});
+  append(format::Head{format::kReturn, 1, 0, 0, 110000});
+  append(std::uint64_t{1});
+  append(format::Head{format::kCall, 1, 0, 0, 120000});
+  append(std::uint64_t{3});
+  const std::string note = "ImpFiscal 1: ZEP00101";
+  append(format::Head{format::kNote, format::kBind, 0, static_cast<std::uint32_t>(note.size()),
+                      130000});
+  file += note;
+  file.resize(file.size() + format::padded(static_cast<std::uint32_t>(note.size())) - note.size());
+  return file;
+}
+
+TEST(Trace, TheModulesFileIsReadToItsLastWholeRecordAndExported) {
+  const std::string trace = binaryTrace();
+  std::string problem;
+  std::optional<TraceSummary> read =
+      zep::host::summariseTraceFile(written("binary.trace", trace), problem);
+  ASSERT_TRUE(read) << problem;
+  EXPECT_EQ(read->calls, 2u);
+  EXPECT_FALSE(read->closed);
+  ASSERT_EQ(read->entries.size(), 1u);
+  EXPECT_EQ(read->entries[0].entry, "AbreCupom");
+  EXPECT_EQ(read->entries[0].thread.tid, 8);
+  EXPECT_DOUBLE_EQ(read->entries[0].total, 10);
+  ASSERT_EQ(read->notes.size(), 1u);
+  EXPECT_EQ(read->notes[0].text, "ImpFiscal 1: ZEP00101");
+  EXPECT_EQ(read->lastCalls[0].words, (std::vector<std::string>{"0x1", "0x2"}));
+
+  // Cut inside the note: the records before it are whole.
+  read = zep::host::summariseTraceFile(written("cut.trace", trace.substr(0, trace.size() - 9)),
+                                       problem);
+  ASSERT_TRUE(read) << problem;
+  EXPECT_TRUE(read->cutEvent);
+  EXPECT_EQ(read->calls, 2u);
+  EXPECT_TRUE(read->notes.empty());
+
+#ifdef ZEP_TEST_JSON
+  const std::string out = testing::TempDir() + "/exported.json";
+  Outcome exported = host({"trace", written("binary.trace", trace), "--export", out});
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  std::ifstream in(out);
+  const nlohmann::json document = nlohmann::json::parse(in);
+  const nlohmann::json& events = document["traceEvents"];
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0]["ph"], "B");
+  EXPECT_EQ(events[0]["name"], "AbreCupom");
+  EXPECT_DOUBLE_EQ(events[0]["ts"].get<double>(), 100);
+  EXPECT_EQ(events[1]["args"]["result"], "0x1");
+  EXPECT_EQ(events[3]["ph"], "i");
+  EXPECT_EQ(events[3]["args"]["text"], "ImpFiscal 1: ZEP00101");
+#endif
+}
+
+#ifndef _WIN32
+TEST(Trace, WhatIsNoRegularFileIsRefusedAtOnce) {
+  Outcome zeros = host({"trace", "/dev/zero"});
+  EXPECT_EQ(zeros.status, 1);
+  EXPECT_THAT(zeros.err, HasSubstr("is no call trace: it is no regular file"));
+  const std::string fifo = testing::TempDir() + "/trace.fifo";
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Outcome waiting = host({"trace", fifo});
+  EXPECT_EQ(waiting.status, 1);
+  EXPECT_THAT(waiting.err, HasSubstr("is no regular file"));
+  std::filesystem::remove(fifo);
+}
+#endif
 
 }  // namespace

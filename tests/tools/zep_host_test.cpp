@@ -162,7 +162,7 @@ TEST(Arguments, WrongOnesAreToldAndExitWithTheUsageStatus) {
       {{"select", "Sat", "3"}, "Sat always loads zep03000 and selects by no model code"},
       {{"select", "Sat", "--package-path", "/"}, "select takes no --package-path"},
       {{"demo", "now"}, "usage: zep-host demo [--package-path DIR]"},
-      {{"trace"}, "usage: zep-host trace FILE [--json]"},
+      {{"trace"}, "usage: zep-host trace FILE [--json | --export OUT.json]"},
       // What the terminal would take for escape sequences is shown escaped.
       {{"\x1b]0;owned\a"}, "no command is called \"\\x1b]0;owned\\x07\""},
       {{"check", "Sat", "--\x1b[2J"}, "unknown option --\\x1b[2J"},

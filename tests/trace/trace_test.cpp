@@ -1,21 +1,27 @@
-// Calls through traced slots behave as untraced ones, and the file shows
-// each call as Chrome's trace events.
+// Calls through traced slots behave as untraced ones, whatever the entry
+// takes and whoever calls, and the file shows each call, as zep-host exports
+// it to Chrome's trace events.
+#include "host/trace.hpp"
+
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
-#include <utility>
+#include <thread>
+#include <vector>
 
 #include "packages.hpp"
 #include "traced_calls.hpp"
@@ -31,15 +37,25 @@ namespace fs = std::filesystem;
 // The model code that selects ZEP00101.
 constexpr std::int32_t kModel = 1;
 
-// The trace as a JSON array; a file cut off by a crash lacks its bracket.
-json readTrace(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string events = text.str();
-  events.erase(events.find_last_not_of(" \n") + 1);
-  if (events.back() != ']') events += "]";
-  return json::parse(events);
+// The events of the trace that zep-host exports: the calls and returns
+// ("B" and "E"), or the others (the module's notes).
+json exported(const fs::path& path, bool calls = true) {
+  std::ostringstream out;
+  std::string problem;
+  EXPECT_TRUE(zep::host::exportTrace(path.string(), out, problem)) << problem;
+  const json all = json::parse(out.str());
+  json chosen = json::array();
+  for (const json& event : all["traceEvents"])
+    if ((event["ph"] == "B" || event["ph"] == "E") == calls) chosen.push_back(event);
+  return chosen;
+}
+json readTrace(const fs::path& path) { return exported(path); }
+
+zep::host::TraceSummary summary(const fs::path& path) {
+  std::string problem;
+  std::optional<zep::host::TraceSummary> read = zep::host::summariseTraceFile(path, problem);
+  EXPECT_TRUE(read) << problem;
+  return read.value_or(zep::host::TraceSummary{});
 }
 
 std::string hex(std::uintptr_t word) {
@@ -154,17 +170,19 @@ TEST_F(TraceTest, ACrashInTheDriverLeavesItsCallBegun) {
 }
 
 TEST_F(TraceTest, AFullFileBecomesTheFirstAndANewOneBegins) {
+  // The least a file holds: its header, its names and two regions.
   setenv("ZEP_TRACE_LIMIT", "65536", 1);
   zep_trace_open(file_.string());
   unsetenv("ZEP_TRACE_LIMIT");
   InstanciaFuncoes_ImpFiscal(kModel);
-  for (int call = 0; call < 250; ++call) slotAs<Word()>(StartImpFiscal)();
+  for (int call = 0; call < 2000; ++call) slotAs<Word()>(StartImpFiscal)();
   FinalizaFuncoes_ImpFiscal(kModel);
   zep_trace_close();
   const json older = readTrace(file_.string() + ".1");
   const json newer = readTrace(file_);
-  EXPECT_LE(fs::file_size(file_.string() + ".1"), 65536u);
-  EXPECT_EQ(older.size() + newer.size(), 500u);
+  EXPECT_LE(fs::file_size(file_.string() + ".1"), (4u + 64u + 128u) << 10);
+  EXPECT_EQ(older.size() + newer.size(), 4000u);
+  EXPECT_EQ(newer[0]["name"], "StartImpFiscal") << "the names go on into the new file";
 }
 
 TEST_F(TraceTest, AFileOthersMayReplaceIsRefusedAndTheBindStaysUntraced) {
@@ -182,13 +200,174 @@ TEST_F(TraceTest, AFileOthersMayReplaceIsRefusedAndTheBindStaysUntraced) {
   EXPECT_FALSE(fs::exists(file_));
 }
 
-TEST_F(TraceTest, TheCInterfaceStartsAndStops) {
+TEST_F(TraceTest, TheCInterfaceStartsAndStopsAndItsBlocksAreShown) {
   ASSERT_EQ(zep_trace_start(file_.c_str()), ZEP_OK);
   ASSERT_EQ(zep_bind("ImpFiscal", "1"), ZEP_OK);
-  slotAs<Word()>(zep_slot("StartImpFiscal"))();
+  zep_block* block = zep_Params_VerificaSerialImp_Zep00000(1, "dir", "cor", "serial");
+  slotAs<Word(zep_block*)>(zep_slot("CarregaTotalizador"))(block);
+  zep_block_free(block);
   ASSERT_EQ(zep_unbind("ImpFiscal", "1"), ZEP_OK);
   ASSERT_EQ(zep_trace_stop(), ZEP_OK);
-  EXPECT_EQ(readTrace(file_).size(), 2u);
+  const json calls = readTrace(file_);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0]["args"]["words"][0], hex(reinterpret_cast<std::uintptr_t>(block)) +
+                                              " (block Params_VerificaSerialImp_Zep00000)");
+}
+
+TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
+  zep_trace_open(file_.string());
+  InstanciaFuncoes_ImpFiscal(kModel);
+  const zep::Value block =
+      Params_Atu_TotGeral_Zep00000("01",
+                                   "\xe7"
+                                   "aixa",
+                                   "S", "C", "V", true, "1", "2", "3", "4", 10.5, 11.25);
+  slotAs<Word(Word)>(CarregaTotalizador)(reinterpret_cast<Word>(&block));
+  FinalizaFuncoes_ImpFiscal(kModel);
+  EXPECT_THROW(InstanciaFuncoes_ImpFiscal(3), zep::BindingFailure);  // ZEP00200, absent here
+  zep_trace_close();
+
+  std::vector<std::string> story;
+  for (const json& event : exported(file_, false))
+    story.push_back(event["name"].get<std::string>() + " " +
+                    event["args"]["text"].get<std::string>());
+  const json calls = readTrace(file_);
+  ASSERT_EQ(story.size(), 5u);
+  EXPECT_TRUE(story[0].starts_with("load package \"ZEP00101\": \"/")) << story[0];
+  EXPECT_NE(story[0].find("/traced/libZEP00101.so\" (build id "), std::string::npos) << story[0];
+  EXPECT_EQ(story[1], "bind ImpFiscal 1: package \"ZEP00101\", done");
+  EXPECT_EQ(story[2],
+            "block Params_Atu_TotGeral_Zep00000 at " + hex(reinterpret_cast<Word>(&block)) +
+                ": [[\"CDFILIAL\", \"01\"], [\"CDCAIXA\", "
+                "\"\u00e7aixa\"], [\"NRSERIEIMP\", \"S\"], [\"ESQUEMACOR\", \"C\"], [\"IDVALIDA\", "
+                "\"V\"], [\"BOPODERECOMPORGT\", true], [\"CRZTAB\", \"1\"], [\"CRZECF\", \"2\"], "
+                "[\"CROTAB\", \"3\"], [\"CROECF\", \"4\"], [\"VBRUTATAB\", 10.5], [\"VRBRUTAECF\", "
+                "11.25]]");
+  EXPECT_EQ(story[3], "unbind ImpFiscal 1: package \"ZEP00101\", done");
+  EXPECT_NE(story[4].find("bind ImpFiscal 3: package \"ZEP00200\", failed: "), std::string::npos)
+      << story[4];
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0]["args"]["words"][0],
+            hex(reinterpret_cast<Word>(&block)) + " (block Params_Atu_TotGeral_Zep00000)")
+      << "a word that is a block's address";
+  EXPECT_GT(calls[0]["ts"].get<double>(), exported(file_, false)[2]["ts"].get<double>())
+      << "the call after the block";
+}
+
+#ifdef ZEP_TRACED_AVX
+ZEP_TRACED_AVX void expectVectorsPassWhole() {
+  const __m256d a = _mm256_setr_pd(11, 22, 33, 44);
+  const __m256d b = _mm256_setr_pd(1, 2, 3, 4);
+  double out[4];
+  _mm256_storeu_pd(out, slotAs<zep::traced::Vectors>(GeraBinMes)(a, b));
+  EXPECT_EQ(out[0], 13);
+  EXPECT_EQ(out[1], 26);
+  EXPECT_EQ(out[2], 39) << "the upper half of a vector passes the stub";
+  EXPECT_EQ(out[3], 52);
+}
+#endif
+
+TEST_F(TraceTest, VectorsX87RecursionAndLongjmpPassExactly) {
+  zep_trace_open(file_.string());
+  InstanciaFuncoes_ImpFiscal(kModel);
+#ifdef ZEP_TRACED_AVX
+  if (__builtin_cpu_supports("avx")) expectVectorsPassWhole();
+#endif
+  EXPECT_EQ(slotAs<zep::traced::Tripled>(DadosUltimaRedZ)(1.25L), 3.75L);
+  recurseAndJump(100);
+  FinalizaFuncoes_ImpFiscal(kModel);
+  zep_trace_close();
+
+  const zep::host::TraceSummary read = summary(file_);
+  const std::size_t vectors = __builtin_cpu_supports("avx") ? 1 : 0;
+  EXPECT_EQ(read.calls, vectors + 1 + 101 + 1 + 1);
+  EXPECT_EQ(read.unmatchedReturns, 0u);
+  ASSERT_EQ(read.neverReturned.size(), 1u) << "the call the longjmp left";
+  EXPECT_EQ(read.neverReturned[0].entry, "RecebVenda");
+  EXPECT_EQ(read.lastCalls.back().result, "0x7");
+}
+
+// A handler that calls a traced slot while its thread may be writing a
+// record: recorded, or counted as dropped, never waited on.
+std::atomic<int> handled{0};
+void onSignal(int) {
+  if (slotAs<Word()>(StartImpFiscal)() == 0) handled.fetch_add(1);
+}
+
+TEST_F(TraceTest, ASignalHandlerCallingATracedSlotNeverWaits) {
+  zep_trace_open(file_.string());
+  InstanciaFuncoes_ImpFiscal(kModel);
+  struct sigaction action {};
+  struct sigaction before {};
+  action.sa_handler = onSignal;
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGUSR1, &action, &before);
+  const pthread_t caller = pthread_self();
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    while (!done.load()) {
+      pthread_kill(caller, SIGUSR1);
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+  });
+  constexpr int kCalls = 200000;
+  for (int call = 0; call < kCalls; ++call)
+    ASSERT_EQ(slotAs<Word(Word)>(CarregaTotalizador)(call), call);
+  done.store(true);
+  sender.join();
+  sigaction(SIGUSR1, &before, nullptr);
+  FinalizaFuncoes_ImpFiscal(kModel);
+  zep_trace_close();
+
+  EXPECT_GT(handled.load(), 0);
+  const zep::host::TraceSummary read = summary(file_);
+  EXPECT_EQ(read.unmatchedReturns, 0u);
+  EXPECT_TRUE(read.neverReturned.empty());
+  EXPECT_GE(read.calls + read.dropped, static_cast<std::size_t>(kCalls));
+}
+
+TEST_F(TraceTest, SixteenThreadsAndAForkedChildEachWriteTheirOwn) {
+  zep_trace_open(file_.string());
+  InstanciaFuncoes_ImpFiscal(kModel);
+  constexpr int kThreads = 16;
+  constexpr Word kCalls = 3000;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int thread = 0; thread < kThreads; ++thread) {
+    threads.emplace_back([&wrong] {
+      for (Word call = 0; call < kCalls; ++call)
+        if (slotAs<Word(Word, Word, Word)>(CarregaAliquota)(call, 1, 2) !=
+            zep::traced::weighed(call, 1, 2))
+          wrong.fetch_add(1);
+    });
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    for (Word call = 0; call < 100; ++call)
+      if (slotAs<Word(Word)>(CarregaTotalizador)(call) != call) _exit(1);
+    _exit(0);
+  }
+  int status = 0;
+  for (int wait = 0; wait < 1000 && waitpid(child, &status, WNOHANG) == 0; ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (waitpid(child, &status, WNOHANG) == 0) {
+    kill(child, SIGKILL);
+    ADD_FAILURE() << "the forked child hangs";
+  }
+  for (std::thread& thread : threads) thread.join();
+  FinalizaFuncoes_ImpFiscal(kModel);
+  zep_trace_close();
+
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(wrong.load(), 0);
+  const zep::host::TraceSummary read = summary(file_);
+  EXPECT_EQ(read.calls, std::size_t{kThreads} * kCalls + 100);
+  EXPECT_EQ(read.unmatchedReturns + read.neverReturned.size() + read.dropped, 0u);
+  std::size_t ofChild = 0;
+  for (const zep::host::EntryTimes& times : read.entries)
+    if (times.thread.pid == child) ofChild += times.calls;
+  EXPECT_EQ(ofChild, 100u);
 }
 
 // Run by the test trace_environment, with ZEP_TRACE naming a file in a

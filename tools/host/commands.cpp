@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <system_error>
@@ -53,6 +54,16 @@ int demoCommand(const Options& options, const Io& io) {
 
 int traceCommand(const Options& options, const Io& io) {
   std::string problem;
+  if (options.exported) {
+    std::ofstream out(*options.exported, std::ios::binary);
+    if (out && exportTrace(options.file, out, problem) && out.flush()) return 0;
+    out.close();
+    fs::remove(*options.exported);
+    io.err << "zep-host: "
+           << (problem.empty() ? "cannot write " + catalog::quoted(*options.exported) : problem)
+           << '\n';
+    return 1;
+  }
   const std::optional<TraceSummary> summary = summariseTraceFile(options.file, problem);
   if (!summary) {
     io.err << "zep-host: " << problem << '\n';
@@ -148,14 +159,19 @@ class CommandLine {
     identify->add_option("FILE", options_.files, "a package's file")->required();
     json(identify, "print the findings as one JSON document");
 
-    CLI::App* trace = command("trace", "FILE [--json]",
+    CLI::App* trace = command("trace", "FILE [--json | --export OUT.json]",
                               "summarise a call trace that ZEP_TRACE wrote: calls, calls that "
                               "never\nreturned, total, mean and longest time per entry and "
-                              "thread, and the\nlast calls before the file ends",
+                              "thread, the\nlast calls before the file ends and the module's "
+                              "last notes",
                               traceCommand);
     trace->add_option("FILE", options_.file, "the trace; FILE.1, the one before it, is left alone")
         ->required();
     json(trace, "print the summary as one JSON document");
+    trace->add_option_function<std::string>(
+        "--export", [this](const std::string& out) { options_.exported = out; },
+        "write the trace as Chrome trace-event JSON to OUT.json, which Perfetto's UI\nand "
+        "chrome://tracing open");
 
     // A word for help as well as the options; silent, so that the help it
     // asks for is the program's, not its own.

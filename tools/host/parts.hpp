@@ -31,6 +31,8 @@ struct Options {
   std::string file;
   std::vector<std::string> files;
   std::optional<std::string> till;
+  // trace's --export OUT.json.
+  std::optional<std::string> exported;
   std::vector<std::filesystem::path> packagePath;
   // check's, identify's and trace's --json, check's --unload, demo's --verbose.
   bool json = false;

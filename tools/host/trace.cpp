@@ -1,18 +1,15 @@
 // zep-host trace: reads a call trace, even one its process died writing, and
 // tells per entry and thread what was called, for how long, and what never
-// returned.
+// returned, with the module's notes of its binds and blocks.
 #include "host/trace.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <charconv>
 #include <cmath>
+#include <ctime>
 #include <deque>
-#include <fstream>
 #include <iomanip>
 #include <map>
 #include <sstream>
-#include <system_error>
 #include <tuple>
 
 #include "catalog/catalog.hpp"
@@ -21,312 +18,46 @@
 namespace zep::host {
 namespace {
 
-// The JSON values an event is made of. The trace is read with a reader of
-// its own rather than a JSON library's, so that a file cut off mid-event is
-// told from a malformed one, and so that zep-host reads traces without
-// nlohmann-json too.
-struct Json {
-  enum class Kind { Null, Boolean, Number, String, Array, Object };
-  Kind kind = Kind::Null;
-  double number = 0;
-  std::string text;
-  // An array's items, or an object's members' values, named by `names`
-  // (a pair of a name and a Json could not hold a Json not yet complete).
-  std::vector<Json> items;
-  std::vector<std::string> names;
-
-  const Json* member(std::string_view name) const {
-    for (std::size_t i = 0; i < names.size(); ++i)
-      if (names[i] == name) return &items[i];
-    return nullptr;
-  }
-  // The member's text, or "" where it is no text.
-  std::string textOf(std::string_view name) const {
-    const Json* value = member(name);
-    return value != nullptr && value->kind == Kind::String ? value->text : std::string();
-  }
-};
-
-// The text ended inside a value.
-struct CutShort {};
-// What is wrong, and the byte it was found at.
-struct Malformed {
-  std::size_t at;
-  std::string what;
-};
-
-// Nested deeper than any event is, a file is refused before the reader's
-// recursion can exhaust the stack.
-constexpr int kDeepest = 16;
-
-class Reader {
- public:
-  explicit Reader(std::string_view text) : text_(text) {}
-
-  void skipSpace() {
-    while (at_ < text_.size() &&
-           (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t'))
-      ++at_;
-  }
-  bool atEnd() const { return at_ == text_.size(); }
-  // The next byte, which a value needs.
-  char next() const {
-    if (atEnd()) throw CutShort{};
-    return text_[at_];
-  }
-  std::size_t at() const { return at_; }
-  void take() { ++at_; }
-
-  Json value(int depth = 0) {
-    skipSpace();
-    if (depth > kDeepest) throw Malformed{at_, "values nested too deep"};
-    const char c = next();
-    Json json;
-    if (c == '{') {
-      json.kind = Json::Kind::Object;
-      take();
-      skipSpace();
-      if (next() == '}') return take(), json;
-      for (;;) {
-        skipSpace();
-        if (next() != '"') throw Malformed{at_, "a member's name must be a text"};
-        std::string name = string();
-        skipSpace();
-        if (next() != ':') throw Malformed{at_, "':' must follow a member's name"};
-        take();
-        json.names.push_back(std::move(name));
-        json.items.push_back(value(depth + 1));
-        if (!separated('}')) return json;
-      }
-    }
-    if (c == '[') {
-      json.kind = Json::Kind::Array;
-      take();
-      skipSpace();
-      if (next() == ']') return take(), json;
-      for (;;) {
-        json.items.push_back(value(depth + 1));
-        if (!separated(']')) return json;
-      }
-    }
-    if (c == '"') {
-      json.kind = Json::Kind::String;
-      json.text = string();
-      return json;
-    }
-    if (c == '-' || (c >= '0' && c <= '9')) {
-      json.kind = Json::Kind::Number;
-      json.number = number();
-      return json;
-    }
-    for (std::string_view literal : {"true", "false", "null"}) {
-      const std::string_view rest = text_.substr(at_, literal.size());
-      if (literal.substr(0, rest.size()) != rest) continue;
-      if (rest.size() < literal.size()) throw CutShort{};
-      at_ += literal.size();
-      json.kind = literal == "null" ? Json::Kind::Null : Json::Kind::Boolean;
-      json.number = literal == "true";
-      return json;
-    }
-    throw Malformed{at_, "no JSON value begins here"};
-  }
-
- private:
-  // After a member or an item: true where another follows, false at `close`.
-  bool separated(char close) {
-    skipSpace();
-    const char c = next();
-    take();
-    if (c == ',') return true;
-    if (c == close) return false;
-    throw Malformed{at_ - 1, std::string("',' or '") + close + "' must follow a value"};
-  }
-
-  double number() {
-    const std::size_t begun = at_;
-    while (!atEnd() && std::string_view("+-0123456789.eE").find(text_[at_]) != std::string::npos)
-      ++at_;
-    // A number can end only a value inside an event, which must go on.
-    if (atEnd()) throw CutShort{};
-    double value = 0;
-    const char* first = text_.data() + begun;
-    const char* last = text_.data() + at_;
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc() || end != last) throw Malformed{begun, "a malformed number"};
-    return value;
-  }
-
-  unsigned hex4() {
-    if (text_.size() - at_ < 4) throw CutShort{};
-    unsigned value = 0;
-    const auto [end, error] =
-        std::from_chars(text_.data() + at_, text_.data() + at_ + 4, value, 16);
-    if (error != std::errc() || end != text_.data() + at_ + 4)
-      throw Malformed{at_, "\\u must be followed by four hex digits"};
-    at_ += 4;
-    return value;
-  }
-
-  static void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-
-  std::string string() {
-    take();
-    std::string text;
-    for (;;) {
-      const char c = next();
-      take();
-      if (c == '"') return text;
-      if (static_cast<unsigned char>(c) < 0x20)
-        throw Malformed{at_ - 1, "a control byte inside a text"};
-      if (c != '\\') {
-        text += c;
-        continue;
-      }
-      const char escaped = next();
-      take();
-      switch (escaped) {
-        case '"':
-        case '\\':
-        case '/':
-          text += escaped;
-          break;
-        case 'b':
-          text += '\b';
-          break;
-        case 'f':
-          text += '\f';
-          break;
-        case 'n':
-          text += '\n';
-          break;
-        case 'r':
-          text += '\r';
-          break;
-        case 't':
-          text += '\t';
-          break;
-        case 'u': {
-          unsigned code = hex4();
-          // A pair of surrogates is one character; a lone one is none.
-          if (code >= 0xD800 && code < 0xDC00 && text_.substr(at_, 2) == "\\u") {
-            at_ += 2;
-            const unsigned low = hex4();
-            code = low >= 0xDC00 && low < 0xE000
-                       ? 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00)
-                       : 0xFFFD;
-          } else if (code >= 0xD800 && code < 0xE000) {
-            code = 0xFFFD;
-          }
-          appendUtf8(text, code);
-          break;
-        }
-        default:
-          throw Malformed{at_ - 1, "an unknown escape inside a text"};
-      }
-    }
-  }
-
-  std::string_view text_;
-  std::size_t at_ = 0;
-};
+// The calls kept that never returned; more are counted only.
+constexpr std::size_t kNeverReturnedListed = 1000;
+// The calls kept open on a thread, as deep as a record's depth tells: a
+// file of calls that never return keeps the memory bounded.
+constexpr std::size_t kDeepestOpen = 1 << 16;
 
 // Pairs the events a thread at a time into calls and sums them up.
 class Summariser {
  public:
   explicit Summariser(TraceSummary& summary) : summary_(summary) {}
 
-  void add(const Json& event, std::size_t at) {
-    const std::string which = "event " + std::to_string(summary_.events + 1);
-    if (event.kind != Json::Kind::Object) throw Malformed{at, which + " is no object"};
-    const Json* phase = event.member("ph");
-    if (phase == nullptr || phase->kind != Json::Kind::String)
-      throw Malformed{at, which + " has no \"ph\" text"};
+  void add(const TraceEvent& event) {
     ++summary_.events;
-    if (phase->text != "B" && phase->text != "E") {
-      ++summary_.otherEvents;
-      return;
-    }
-    const auto number = [&](const char* name) {
-      const Json* value = event.member(name);
-      if (value == nullptr || value->kind != Json::Kind::Number)
-        throw Malformed{at, which + " has no \"" + name + "\" number"};
-      return value->number;
-    };
-    // Ids are whole numbers, within what a thread id can be.
-    const auto id = [&](const char* name) {
-      const double value = number(name);
-      if (!(std::abs(value) < 0x1p62) || value != std::trunc(value))
-        throw Malformed{at, which + "'s \"" + name + "\" is no thread or process id"};
-      return static_cast<std::int64_t>(value);
-    };
-    const TraceThread thread{id("pid"), id("tid")};
-    const double time = number("ts");
-    const Json* args = event.member("args");
-    if (args != nullptr && args->kind != Json::Kind::Object)
-      throw Malformed{at, which + "'s \"args\" is no object"};
-    std::vector<Open>& open = open_[thread];
-    if (phase->text == "E") {
-      if (open.empty()) {
-        ++summary_.unmatchedReturns;
+    switch (event.kind) {
+      case TraceEvent::Kind::Other:
+        ++summary_.otherEvents;
         return;
-      }
-      Open call = std::move(open.back());
-      open.pop_back();
-      call.call.returned = true;
-      call.call.duration = time - call.call.begun;
-      if (args != nullptr) call.call.result = args->textOf("result");
-      EntryTimes& times = timesOf(call.call);
-      times.total += call.call.duration;
-      times.longest = std::max(times.longest, call.call.duration);
-      if (!last_.empty() && call.sequence >= last_.front().sequence)
-        last_[call.sequence - last_.front().sequence].call = call.call;
-      return;
+      case TraceEvent::Kind::Note:
+        ++summary_.otherEvents;
+        summary_.notes.push_back(event);
+        if (summary_.notes.size() > kLastCalls) summary_.notes.erase(summary_.notes.begin());
+        return;
+      case TraceEvent::Kind::Dropped:
+        ++summary_.otherEvents;
+        summary_.dropped += event.dropped;
+        return;
+      case TraceEvent::Kind::Call:
+        begin(event);
+        return;
+      case TraceEvent::Kind::Return:
+      case TraceEvent::Kind::Unwound:
+        end(event);
+        return;
     }
-    const Json* name = event.member("name");
-    if (name == nullptr || name->kind != Json::Kind::String)
-      throw Malformed{at, which + " begins a call of no \"name\""};
-    TracedCall call;
-    call.entry = name->text;
-    call.set = event.textOf("cat");
-    call.thread = thread;
-    call.begun = time;
-    if (args != nullptr) {
-      call.package = args->textOf("package");
-      if (const Json* words = args->member("words"); words != nullptr)
-        for (const Json& word : words->items) call.words.push_back(word.text);
-    }
-    ++summary_.calls;
-    ++timesOf(call).calls;
-    const Open opened{std::move(call), sequence_++};
-    last_.push_back(opened);
-    if (last_.size() > kLastCalls) last_.pop_front();
-    open.push_back(opened);
   }
 
   // The calls still open never returned.
   void finish() {
-    for (auto& [thread, open] : open_) {
-      for (Open& call : open) {
-        ++timesOf(call.call).neverReturned;
-        summary_.neverReturned.push_back(std::move(call.call));
-      }
-    }
+    for (auto& [thread, open] : open_)
+      while (!open.empty()) abandon(open);
     std::stable_sort(summary_.neverReturned.begin(), summary_.neverReturned.end(),
                      [](const TracedCall& a, const TracedCall& b) { return a.begun < b.begun; });
     for (auto& [key, times] : times_) summary_.entries.push_back(times);
@@ -336,8 +67,61 @@ class Summariser {
  private:
   struct Open {
     TracedCall call;
+    std::uint32_t depth;
     std::uint64_t sequence;
   };
+
+  void begin(const TraceEvent& event) {
+    std::vector<Open>& open = open_[event.thread];
+    // A call at the depth of one still open: a longjmp passed that one.
+    if (event.depth)
+      while (!open.empty() && open.back().depth >= *event.depth) abandon(open);
+    if (open.size() >= kDeepestOpen) abandon(open);
+    TracedCall call;
+    call.entry = event.entry;
+    call.set = event.set;
+    call.package = event.package;
+    call.thread = event.thread;
+    call.begun = event.time;
+    call.words = event.words;
+    ++summary_.calls;
+    ++timesOf(call).calls;
+    const Open opened{std::move(call),
+                      event.depth.value_or(static_cast<std::uint32_t>(open.size())), sequence_++};
+    last_.push_back(opened);
+    if (last_.size() > kLastCalls) last_.pop_front();
+    open.push_back(opened);
+  }
+
+  void end(const TraceEvent& event) {
+    std::vector<Open>& open = open_[event.thread];
+    if (event.depth)
+      while (!open.empty() && open.back().depth > *event.depth) abandon(open);
+    if (open.empty() || (event.depth && open.back().depth != *event.depth)) {
+      ++summary_.unmatchedReturns;
+      return;
+    }
+    Open call = std::move(open.back());
+    open.pop_back();
+    call.call.returned = true;
+    call.call.duration = event.time - call.call.begun;
+    call.call.result = event.kind == TraceEvent::Kind::Unwound ? "an exception" : event.result;
+    EntryTimes& times = timesOf(call.call);
+    times.total += call.call.duration;
+    times.longest = std::max(times.longest, call.call.duration);
+    if (!last_.empty() && call.sequence >= last_.front().sequence)
+      last_[call.sequence - last_.front().sequence].call = call.call;
+  }
+
+  // The innermost open call of a thread never returned.
+  void abandon(std::vector<Open>& open) {
+    ++timesOf(open.back().call).neverReturned;
+    if (summary_.neverReturned.size() < kNeverReturnedListed)
+      summary_.neverReturned.push_back(std::move(open.back().call));
+    else
+      ++summary_.neverReturnedUnlisted;
+    open.pop_back();
+  }
 
   EntryTimes& timesOf(const TracedCall& call) {
     EntryTimes& times = times_[{call.thread, call.set, call.entry}];
@@ -356,105 +140,103 @@ class Summariser {
   std::uint64_t sequence_ = 0;
 };
 
+// A note's text as it is, but for control bytes, which are escaped (\x1b)
+// so that no escape sequence reaches the terminal.
+std::string plain(std::string_view text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out += digits[byte >> 4];
+      out += digits[byte & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string threadName(const TraceThread& thread) {
   return std::to_string(thread.pid) + "/" + std::to_string(thread.tid);
 }
 
-std::string microseconds(double value) {
+std::string milliseconds(double microseconds) {
   std::ostringstream text;
-  text << std::fixed << std::setprecision(3) << value;
+  text << std::fixed << std::setprecision(3) << microseconds / 1000;
   return text.str();
+}
+
+// Microseconds since 1970 as the local time of day with its date, to the
+// microsecond.
+std::string localTime(double microseconds) {
+  const double seconds = std::floor(microseconds / 1e6);
+  const auto whole = static_cast<std::time_t>(seconds);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &whole);
+#else
+  localtime_r(&whole, &local);
+#endif
+  char text[64];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  std::ostringstream out;
+  out << text << '.' << std::setw(6) << std::setfill('0')
+      << static_cast<long>(std::llround(microseconds - seconds * 1e6) % 1000000);
+  return out.str();
+}
+
+std::optional<TraceSummary> summarised(
+    const std::string& file, const std::function<bool(const TraceSink&, TraceRead&)>& read) {
+  TraceSummary summary;
+  summary.file = file;
+  Summariser summariser(summary);
+  TraceRead found;
+  if (!read([&summariser](const TraceEvent& event) { summariser.add(event); }, found))
+    return std::nullopt;
+  summary.closed = found.closed;
+  summary.cutEvent = found.cutEvent;
+  summariser.finish();
+  return summary;
 }
 
 }  // namespace
 
 std::optional<TraceSummary> summariseTrace(std::string_view text, const std::string& file,
                                            std::string& problem) {
-  const std::string named = catalog::quoted(file);
-  // A file the system had grown but not yet written when the process died
-  // ends in zero bytes.
-  text = text.substr(0, text.find_last_not_of('\0') + 1);
-  TraceSummary summary;
-  summary.file = file;
-  Reader reader(text);
-  reader.skipSpace();
-  if (reader.atEnd()) {
-    problem = named + " is no call trace: it is empty";
-    return std::nullopt;
-  }
-  if (reader.next() != '[') {
-    problem = named + " is no call trace: it does not begin with '['";
-    return std::nullopt;
-  }
-  reader.take();
-  Summariser summariser(summary);
-  try {
-    for (;;) {
-      reader.skipSpace();
-      if (reader.atEnd()) break;
-      if (reader.next() == ']') {
-        reader.take();
-        reader.skipSpace();
-        if (!reader.atEnd()) throw Malformed{reader.at(), "text follows the closing ']'"};
-        summary.closed = true;
-        break;
-      }
-      const std::size_t begun = reader.at();
-      Json event;
-      try {
-        event = reader.value();
-      } catch (const CutShort&) {
-        summary.cutEvent = true;
-        break;
-      }
-      summariser.add(event, begun);
-      reader.skipSpace();
-      if (reader.atEnd()) break;
-      if (reader.next() == ',') {
-        reader.take();
-      } else if (reader.next() != ']') {
-        throw Malformed{reader.at(), "',' or ']' must follow an event"};
-      }
-    }
-  } catch (const Malformed& malformed) {
-    problem = named + " is no call trace: " + malformed.what + " (byte " +
-              std::to_string(malformed.at) + ")";
-    return std::nullopt;
-  }
-  summariser.finish();
-  return summary;
+  return summarised(file, [&](const TraceSink& sink, TraceRead& read) {
+    return readTraceJson(text, file, sink, read, problem);
+  });
 }
 
 std::optional<TraceSummary> summariseTraceFile(const std::string& path, std::string& problem) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text;
-  if (in) {
-    char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-      text.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  if (!in.eof()) {
-    const int error = errno;
-    problem = "cannot read " + catalog::quoted(path) + ": " +
-              std::error_code(error, std::generic_category()).message();
-    return std::nullopt;
-  }
-  return summariseTrace(text, path, problem);
+  return summarised(path, [&](const TraceSink& sink, TraceRead& read) {
+    return readTraceFile(path, sink, read, problem);
+  });
 }
 
 void printTrace(const TraceSummary& summary, std::ostream& out) {
   out << "trace " << catalog::quoted(summary.file) << ": " << summary.calls << " calls, "
-      << summary.neverReturned.size() << " never returned\n";
+      << summary.neverReturned.size() + summary.neverReturnedUnlisted << " never returned\n";
   if (summary.cutEvent) out << "note: the last event was written only in part and is left out\n";
   if (!summary.closed)
-    out << "note: the file ends without its closing ']': the process stopped without ending "
-           "the trace, or is still tracing\n";
+    out << "note: the trace was not ended: the process stopped without ending it, or is still "
+           "tracing\n";
   if (summary.unmatchedReturns != 0)
     out << "note: " << summary.unmatchedReturns
         << " returns follow no call on their thread: the file began with those calls under "
            "way\n";
-  if (summary.otherEvents != 0)
-    out << "note: " << summary.otherEvents << " events that are no call or return passed over\n";
+  if (summary.dropped != 0)
+    out << "note: " << summary.dropped
+        << " records are missing: their threads could not write them (a signal handler's call "
+           "while its thread wrote one, or no room)\n";
+  if (!summary.notes.empty()) {
+    out << "\nthe module's last " << summary.notes.size() << " notes, oldest first:\n";
+    for (const TraceEvent& note : summary.notes)
+      out << "  " << localTime(note.time) << "  " << threadName(note.thread) << "  " << note.note
+          << ": " << plain(note.text) << '\n';
+  }
   if (summary.entries.empty()) return;
 
   std::size_t threadWidth = 6, setWidth = 3, entryWidth = 5;
@@ -466,7 +248,7 @@ void printTrace(const TraceSummary& summary, std::ostream& out) {
   const auto column = [&out](std::size_t width) -> std::ostream& {
     return out << std::setw(static_cast<int>(width));
   };
-  out << "\ncalls per entry and thread, times in microseconds:\n  " << std::left;
+  out << "\ncalls per entry and thread, times in milliseconds:\n  " << std::left;
   column(threadWidth) << "thread"
                       << "  ";
   column(setWidth) << "set"
@@ -483,13 +265,13 @@ void printTrace(const TraceSummary& summary, std::ostream& out) {
       out << std::setw(14) << "-" << std::setw(14) << "-" << std::setw(14) << "-" << '\n';
       continue;
     }
-    out << std::setw(14) << microseconds(times.total) << std::setw(14)
-        << microseconds(times.total / static_cast<double>(times.returned())) << std::setw(14)
-        << microseconds(times.longest) << '\n';
+    out << std::setw(14) << milliseconds(times.total) << std::setw(14)
+        << milliseconds(times.total / static_cast<double>(times.returned())) << std::setw(14)
+        << milliseconds(times.longest) << '\n';
   }
 
   const auto describe = [&out](const TracedCall& call) {
-    out << "  " << microseconds(call.begun) << "  " << threadName(call.thread) << "  "
+    out << "  " << localTime(call.begun) << "  " << threadName(call.thread) << "  "
         << shown(call.set) << ' ' << shown(call.entry);
     if (!call.package.empty()) out << " (" << shown(call.package) << ')';
   };
@@ -510,7 +292,7 @@ void printTrace(const TraceSummary& summary, std::ostream& out) {
     }
     if (call.returned) {
       out << ": " << (call.result.empty() ? "returned" : shown(call.result)) << " after "
-          << microseconds(call.duration) << '\n';
+          << milliseconds(call.duration) << " ms\n";
     } else {
       out << ": never returned\n";
     }

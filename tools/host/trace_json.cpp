@@ -28,7 +28,7 @@ void printTraceJson(const TraceSummary& summary, std::ostream& out) {
   document["file"] = summary.file;
   document["events"] = summary.events;
   document["calls"] = summary.calls;
-  document["neverReturned"] = summary.neverReturned.size();
+  document["neverReturned"] = summary.neverReturned.size() + summary.neverReturnedUnlisted;
   document["unmatchedReturns"] = summary.unmatchedReturns;
   document["otherEvents"] = summary.otherEvents;
   document["closed"] = summary.closed;
