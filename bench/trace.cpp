@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "trace_switch.hpp"
 #include "zep00001/zep00001.hpp"
 
 namespace {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
   InstanciaFuncoes_ImpFiscal(1);
   const auto untraced = reinterpret_cast<Entry>(StartImpFiscal);
   FinalizaFuncoes_ImpFiscal(1);
-  zep_trace_open((directory / "trace.json").string());
+  zep::test::traceOpen((directory / "trace.json").string());
   InstanciaFuncoes_ImpFiscal(1);
   const auto traced = reinterpret_cast<Entry>(StartImpFiscal);
 
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
   // The stub alone: the trace closed, the slot keeps it and it only passes
   // the call on. Runs last, closing the file first.
   benchmark::RegisterBenchmark("call/traced, file closed", [traced](benchmark::State& state) {
-    zep_trace_close();
+    zep::test::traceClose();
     call(state, traced);
   })->Iterations(kCalls);
   benchmark::Initialize(&argc, argv);
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
 
   FinalizaFuncoes_ImpFiscal(1);
-  zep_trace_close();
+  zep::test::traceClose();
   std::filesystem::remove_all(directory);
   return 0;
 }

@@ -121,14 +121,11 @@ ZEP_API const std::uint8_t* zep_showavi(std::size_t* size);
 // with the binds, unbinds and blocks around them, and passes the call on
 // unchanged; `zep-host trace FILE` summarises the file and exports it as
 // Chrome trace events. The environment variable ZEP_TRACE=<file> does the
-// same from the first bind. The file's directory must be writable by its
+// same from the first bind; a host of the C interface (a C++ one too) calls
+// zep_trace_start and zep_trace_stop (zep00001_c.h). The file's directory must be writable by its
 // owner alone; a file of the same name is kept as <file>.1, as is a full
-// file (ZEP_TRACE_LIMIT bytes, 64 MiB unless set). zep_trace_open raises
-// std::system_error when it cannot write the file, or, where the module has
-// no stubs, with std::errc::function_not_supported. zep_trace_close ends the
-// file; slots bound meanwhile keep their stubs, which then only pass calls on.
-ZEP_API void zep_trace_open(const std::string& file);
-ZEP_API void zep_trace_close() noexcept;
+// file (ZEP_TRACE_LIMIT bytes, 64 MiB unless set). Stopping ends the file;
+// slots bound meanwhile keep their stubs, which then only pass calls on.
 
 // The shared package, provided by lib_dll or by the host's own library of
 // that name with the same three exports.

@@ -3,7 +3,7 @@
 #include "binding/internal.hpp"
 
 #include "binding/protocol.hpp"
-#include "zep00001/zep00001.hpp"
+#include "trace/trace.hpp"
 
 namespace zep::internal {
 
@@ -15,8 +15,8 @@ extern "C" const Interface* zep00001_internal(unsigned version) {
       .count = sets::all().size(),
       .states = binding::states(),
       .boundPackage = &binding::boundPackage,
-      .startTrace = &zep_trace_open,
-      .stopTrace = &zep_trace_close,
+      .startTrace = &trace::start,
+      .stopTrace = &trace::stop,
   };
   return version == kVersion ? &kInterface : nullptr;
 }

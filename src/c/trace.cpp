@@ -2,8 +2,8 @@
 #include <string>
 #include <system_error>
 
+#include "catalog/catalog.hpp"
 #include "interface.hpp"
-#include "zep00001/zep00001.hpp"
 
 using namespace zep::c;
 
@@ -13,7 +13,7 @@ int ZEP_CALL zep_trace_start(const char* file) {
   return guardedCode([file] {
     if (file == nullptr) throw ArgumentError("the trace file is a null pointer");
     try {
-      zep_trace_open(file);
+      zep::catalog::module().startTrace(file);
     } catch (const std::system_error& failure) {
       // By value: where each library links its own C++ runtime, the
       // module's error category is another object than this library's.
@@ -26,6 +26,6 @@ int ZEP_CALL zep_trace_start(const char* file) {
 }
 
 int ZEP_CALL zep_trace_stop(void) {
-  return guardedCode([] { zep_trace_close(); });
+  return guardedCode([] { zep::catalog::module().stopTrace(); });
 }
 }

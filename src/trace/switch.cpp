@@ -236,8 +236,3 @@ void noteBlock(const char* operation, const Value& block) noexcept {
 }
 
 }  // namespace zep::trace
-
-extern "C" {
-void zep_trace_open(const std::string& file) { zep::trace::start(file); }
-void zep_trace_close() noexcept { zep::trace::stop(); }
-}

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "packages.hpp"
+#include "trace_switch.hpp"
 #include "traced_calls.hpp"
 #include "zep00001/zep00001.hpp"
 #include "zep00001/zep00001_c.h"
@@ -74,7 +75,7 @@ class TraceTest : public PackagePathTest {
     file_ = directory_ / "trace.json";
   }
   void TearDown() override {
-    zep_trace_close();
+    zep::test::traceClose();
     fs::remove_all(directory_);
     PackagePathTest::TearDown();
   }
@@ -89,14 +90,14 @@ class TraceTest : public PackagePathTest {
 };
 
 TEST_F(TraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
-  zep_trace_open(file_.string());
+  zep::test::traceOpen(file_.string());
   InstanciaFuncoes_ImpFiscal(kModel);
   EXPECT_NE(StartImpFiscal, entryAddress("StartImpFiscal"));
   EXPECT_EQ(EnviaComando_Sweda, nullptr) << "a missing entry stays null";
 
   callEveryShape();
   FinalizaFuncoes_ImpFiscal(kModel);
-  zep_trace_close();
+  zep::test::traceClose();
 
   // Closed, the trace leaves the next bind's slots as they always are.
   InstanciaFuncoes_ImpFiscal(kModel);
@@ -123,7 +124,7 @@ TEST_F(TraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
 }
 
 TEST_F(TraceTest, AnExceptionOfTheEntryReachesTheHostAndEndsTheCall) {
-  zep_trace_open(file_.string());
+  zep::test::traceOpen(file_.string());
   InstanciaFuncoes_ImpFiscal(kModel);
   for (int round = 0; round < 3; ++round) {
     try {
@@ -135,7 +136,7 @@ TEST_F(TraceTest, AnExceptionOfTheEntryReachesTheHostAndEndsTheCall) {
   }
   EXPECT_EQ(slotAs<Word()>(StartImpFiscal)(), 0);
   FinalizaFuncoes_ImpFiscal(kModel);
-  zep_trace_close();
+  zep::test::traceClose();
 
   const json trace = readTrace(file_);
   ASSERT_EQ(trace.size(), 8u);
@@ -150,7 +151,7 @@ TEST_F(TraceTest, ACrashInTheDriverLeavesItsCallBegun) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     signal(SIGSEGV, SIG_DFL);  // a sanitizer's handler would end the child otherwise
-    zep_trace_open(file_.string());
+    zep::test::traceOpen(file_.string());
     InstanciaFuncoes_ImpFiscal(kModel);
     slotAs<Word(Word)>(CarregaTotalizador)(5);
     slotAs<zep::traced::Crashes>(Reducao_Z_Imp)();
@@ -172,12 +173,12 @@ TEST_F(TraceTest, ACrashInTheDriverLeavesItsCallBegun) {
 TEST_F(TraceTest, AFullFileBecomesTheFirstAndANewOneBegins) {
   // The least a file holds: its header, its names and two regions.
   setenv("ZEP_TRACE_LIMIT", "65536", 1);
-  zep_trace_open(file_.string());
+  zep::test::traceOpen(file_.string());
   unsetenv("ZEP_TRACE_LIMIT");
   InstanciaFuncoes_ImpFiscal(kModel);
   for (int call = 0; call < 2000; ++call) slotAs<Word()>(StartImpFiscal)();
   FinalizaFuncoes_ImpFiscal(kModel);
-  zep_trace_close();
+  zep::test::traceClose();
   const json older = readTrace(file_.string() + ".1");
   const json newer = readTrace(file_);
   EXPECT_LE(fs::file_size(file_.string() + ".1"), (4u + 64u + 128u) << 10);
@@ -187,7 +188,7 @@ TEST_F(TraceTest, AFullFileBecomesTheFirstAndANewOneBegins) {
 
 TEST_F(TraceTest, AFileOthersMayReplaceIsRefusedAndTheBindStaysUntraced) {
   chmod(directory_.c_str(), 0777);
-  EXPECT_THROW(zep_trace_open(file_.string()), std::system_error);
+  EXPECT_THROW(zep::test::traceOpen(file_.string()), std::system_error);
   EXPECT_NE(zep_trace_start(file_.c_str()), ZEP_OK);
   char error[512];
   std::size_t size = sizeof error;
@@ -215,7 +216,7 @@ TEST_F(TraceTest, TheCInterfaceStartsAndStopsAndItsBlocksAreShown) {
 }
 
 TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
-  zep_trace_open(file_.string());
+  zep::test::traceOpen(file_.string());
   InstanciaFuncoes_ImpFiscal(kModel);
   const zep::Value block =
       Params_Atu_TotGeral_Zep00000("01",
@@ -225,7 +226,7 @@ TEST_F(TraceTest, TheFileTellsTheBindsTheirFailuresAndTheBlocksInOrder) {
   slotAs<Word(Word)>(CarregaTotalizador)(reinterpret_cast<Word>(&block));
   FinalizaFuncoes_ImpFiscal(kModel);
   EXPECT_THROW(InstanciaFuncoes_ImpFiscal(3), zep::BindingFailure);  // ZEP00200, absent here
-  zep_trace_close();
+  zep::test::traceClose();
 
   std::vector<std::string> story;
   for (const json& event : exported(file_, false))
@@ -268,7 +269,7 @@ ZEP_TRACED_AVX void expectVectorsPassWhole() {
 #endif
 
 TEST_F(TraceTest, VectorsX87RecursionAndLongjmpPassExactly) {
-  zep_trace_open(file_.string());
+  zep::test::traceOpen(file_.string());
   InstanciaFuncoes_ImpFiscal(kModel);
 #ifdef ZEP_TRACED_AVX
   if (__builtin_cpu_supports("avx")) expectVectorsPassWhole();
@@ -276,7 +277,7 @@ TEST_F(TraceTest, VectorsX87RecursionAndLongjmpPassExactly) {
   EXPECT_EQ(slotAs<zep::traced::Tripled>(DadosUltimaRedZ)(1.25L), 3.75L);
   recurseAndJump(100);
   FinalizaFuncoes_ImpFiscal(kModel);
-  zep_trace_close();
+  zep::test::traceClose();
 
   const zep::host::TraceSummary read = summary(file_);
   const std::size_t vectors = __builtin_cpu_supports("avx") ? 1 : 0;
@@ -295,7 +296,7 @@ void onSignal(int) {
 }
 
 TEST_F(TraceTest, ASignalHandlerCallingATracedSlotNeverWaits) {
-  zep_trace_open(file_.string());
+  zep::test::traceOpen(file_.string());
   InstanciaFuncoes_ImpFiscal(kModel);
   struct sigaction action {};
   struct sigaction before {};
@@ -317,7 +318,7 @@ TEST_F(TraceTest, ASignalHandlerCallingATracedSlotNeverWaits) {
   sender.join();
   sigaction(SIGUSR1, &before, nullptr);
   FinalizaFuncoes_ImpFiscal(kModel);
-  zep_trace_close();
+  zep::test::traceClose();
 
   EXPECT_GT(handled.load(), 0);
   const zep::host::TraceSummary read = summary(file_);
@@ -327,7 +328,7 @@ TEST_F(TraceTest, ASignalHandlerCallingATracedSlotNeverWaits) {
 }
 
 TEST_F(TraceTest, SixteenThreadsAndAForkedChildEachWriteTheirOwn) {
-  zep_trace_open(file_.string());
+  zep::test::traceOpen(file_.string());
   InstanciaFuncoes_ImpFiscal(kModel);
   constexpr int kThreads = 16;
   constexpr Word kCalls = 3000;
@@ -357,7 +358,7 @@ TEST_F(TraceTest, SixteenThreadsAndAForkedChildEachWriteTheirOwn) {
   }
   for (std::thread& thread : threads) thread.join();
   FinalizaFuncoes_ImpFiscal(kModel);
-  zep_trace_close();
+  zep::test::traceClose();
 
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(wrong.load(), 0);

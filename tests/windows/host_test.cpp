@@ -95,10 +95,9 @@ TEST_F(LoadedModule, FindsEveryNameDecoratedAndPlainAtTheSameAddress) {
 TEST_F(LoadedModule, ExportsNothingElseOfItsOwn) {
   std::set<std::string> expected;
   for (const ExportRow& row : rows_) expected.insert(row.exported);
-  // The animation accessor, the trace switch and what a host needs to catch
-  // a BindingFailure.
-  for (const char* name : {"zep_showavi", "zep_trace_open", "zep_trace_close",
-                           "_ZTIN3zep14BindingFailureE", "_ZTVN3zep14BindingFailureE"})
+  // The animation accessor and what a host needs to catch a BindingFailure.
+  for (const char* name :
+       {"zep_showavi", "_ZTIN3zep14BindingFailureE", "_ZTVN3zep14BindingFailureE"})
     expected.insert(name);
   // Apart from the host interface: the module's entry for its companions.
   for (const std::string& name : internalNames()) expected.insert(name);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "packages.hpp"
+#include "trace_switch.hpp"
 #include "traced_calls.hpp"
 #include "zep00001/zep00001.hpp"
 
@@ -35,7 +36,7 @@ class WindowsTraceTest : public PackagePathTest {
             testing::UnitTest::GetInstance()->current_test_info()->name();
   }
   void TearDown() override {
-    zep_trace_close();
+    zep::test::traceClose();
     PackagePathTest::TearDown();
   }
   std::string file_;
@@ -43,7 +44,7 @@ class WindowsTraceTest : public PackagePathTest {
 
 TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
   std::remove((file_ + ".1").c_str());
-  zep_trace_open(file_);
+  zep::test::traceOpen(file_);
   InstanciaFuncoes_ImpFiscal(1);
   callEveryShape();
   for (int round = 0; round < 2; ++round) {
@@ -57,7 +58,7 @@ TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
   EXPECT_EQ(slotAs<zep::traced::Tripled>(DadosUltimaRedZ)(1.25L), 3.75L);
   recurseAndJump(20);
   FinalizaFuncoes_ImpFiscal(1);
-  zep_trace_close();
+  zep::test::traceClose();
 
   std::ostringstream out;
   std::string problem;
@@ -81,12 +82,12 @@ TEST_F(WindowsTraceTest, CallsPassThroughUnchangedAndAreWrittenDown) {
 
 TEST_F(WindowsTraceTest, AFullFileBecomesTheFirstAndANewOneBegins) {
   _putenv_s("ZEP_TRACE_LIMIT", "65536");  // the least: two regions
-  zep_trace_open(file_);
+  zep::test::traceOpen(file_);
   _putenv_s("ZEP_TRACE_LIMIT", "");
   InstanciaFuncoes_ImpFiscal(1);
   for (int call = 0; call < 2000; ++call) slotAs<Word()>(StartImpFiscal)();
   FinalizaFuncoes_ImpFiscal(1);
-  zep_trace_close();
+  zep::test::traceClose();
   std::size_t calls = 0;
   for (const std::string& file : {file_ + ".1", file_}) {
     std::string problem;
@@ -101,7 +102,7 @@ TEST_F(WindowsTraceTest, AFullFileBecomesTheFirstAndANewOneBegins) {
 // A stdcall entry pops its own arguments: through the stub the caller's
 // stack ends where it would without it.
 TEST_F(WindowsTraceTest, AStdcallEntryPopsItsOwnArguments) {
-  zep_trace_open(file_);
+  zep::test::traceOpen(file_);
   InstanciaFuncoes_ImpFiscal(1);
   void* entry = Reducao_Z_Data;
   std::uintptr_t before = 0;
@@ -119,7 +120,7 @@ TEST_F(WindowsTraceTest, AStdcallEntryPopsItsOwnArguments) {
   EXPECT_EQ(after, before);
   EXPECT_EQ(answer, zep::traced::weighed(1, 2, 3));
   FinalizaFuncoes_ImpFiscal(1);
-  zep_trace_close();
+  zep::test::traceClose();
 }
 #endif
 

@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/commands.hpp"
+#include "trace_switch.hpp"
 #endif
 
 namespace {
@@ -257,10 +258,10 @@ TEST_F(AccessList, AnInheritOnlyEntryAndANullListAreTold) {
 // The trace file is written only where nobody else may write, for this
 // process's user alone.
 TEST(WindowsTrust, TheTraceFileWantsADirectoryOfItsOwnerAndIsItsUsersAlone) {
-  EXPECT_THROW(zep_trace_open(kCases + "/trace-open/trace.json"), std::system_error);
+  EXPECT_THROW(zep::test::traceOpen(kCases + "/trace-open/trace.json"), std::system_error);
   const std::string file = kCases + "/trace-own/trace.json";
-  zep_trace_open(file);
-  zep_trace_close();
+  zep::test::traceOpen(file);
+  zep::test::traceClose();
   HANDLE opened = CreateFileW(fs::path(file).wstring().c_str(), READ_CONTROL, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(opened, INVALID_HANDLE_VALUE);
