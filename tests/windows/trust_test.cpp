@@ -262,8 +262,11 @@ TEST(WindowsTrust, TheTraceFileWantsADirectoryOfItsOwnerAndIsItsUsersAlone) {
   const std::string file = kCases + "/trace-own/trace.json";
   zep::test::traceOpen(file);
   zep::test::traceClose();
-  HANDLE opened = CreateFileW(fs::path(file).wstring().c_str(), READ_CONTROL, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+  // The trace keeps its last view after it stops, and with it the file open
+  // for writing: this open shares writing too.
+  HANDLE opened = CreateFileW(fs::path(file).wstring().c_str(), READ_CONTROL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(opened, INVALID_HANDLE_VALUE);
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
