@@ -63,6 +63,11 @@ const std::string& processUser();
 // the rest is an ordinary drive path; "" when unknown.
 std::string finalPath(HANDLE handle);
 
+// The directory part of a path, "" when it has none.
+std::string parentOf(const std::string& path);
+// A directory opened to read its entries and security, held with `share`.
+HANDLE openDirectory(const std::wstring& path, DWORD share = FILE_SHARE_READ);
+
 // The dependencies loaded ahead of a package by dependenciesBesideTrusted,
 // given up once the package's own load has taken its references to them.
 void releasePreloaded() noexcept;
