@@ -65,7 +65,14 @@ struct Thread {
     record.depth = at;
     return record;
   }
-  void pop() noexcept { --depth; }
+  // A place popped reads as one being filled (frame 0): a signal handler's
+  // call that comes between a push and its record's frame must not take the
+  // record for one a longjmp left, and pop it.
+  void pop() noexcept {
+    top()->frame = 0;
+    asm volatile("" ::: "memory");
+    --depth;
+  }
 
  private:
   Record& pushNew() noexcept;

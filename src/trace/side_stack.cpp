@@ -93,7 +93,7 @@ Entered zep_trace_enter(const std::uintptr_t* words, std::uint32_t index, void**
   // Records left by a longjmp past their stubs: frames at or below this call's.
   const auto frame = reinterpret_cast<std::uintptr_t>(returnSlot + 1);
   while (Record* stale = thread.top()) {
-    if (stale->frame > frame) break;
+    if (stale->frame == 0 || stale->frame > frame) break;  // 0: still being filled
     thread.pop();
   }
   Record& record = thread.push();

@@ -24,7 +24,7 @@ struct Record {
   void* returnAddress;
   void* savedRegister;
   void* target;          // the entry, where the stub calls it from
-  std::uintptr_t frame;  // the caller's stack pointer at the call
+  std::uintptr_t frame;  // the caller's stack pointer at the call; 0 while filled
   const Traced* traced;
   std::uintptr_t depth;
 };
