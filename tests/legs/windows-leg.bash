@@ -45,7 +45,8 @@ if command -v dotnet >/dev/null; then
     echo "$preset leg: the NuGet package was not packed"
     exit 1
   fi
-  packed=$(cmake -E tar tf build/packages/Zep00001.*.nupkg)
+  # The runtime package alone: Zep00001.Demo.* stands beside it.
+  packed=$(cmake -E tar tf build/packages/Zep00001.[0-9]*.nupkg)
   for file in "${@/#/$rid/native/}" linux-x64/native/libzep00001_c.so; do
     grep -q "^runtimes/$file\$" <<<"$packed" || { echo "$preset leg: the NuGet package lacks runtimes/$file"; exit 1; }
   done
