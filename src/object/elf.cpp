@@ -214,9 +214,11 @@ class ElfReader {
 
     std::uint64_t symbolSize = values[kDynSymEnt].value_or(layout_.symbolSize);
     if (symbolSize < layout_.symbolSize) throw Malformed{"the dynamic symbols are too small"};
-    std::uint64_t count = values[kDynHash] ? countFromHash(*values[kDynHash])
-                          : gnuHash        ? countFromGnuHash(*gnuHash)
-                                           : 0;
+    // The loader looks names up through the GNU table wherever there is one,
+    // so that table is read and bounded whenever it stands, even beside a
+    // DT_HASH, whose count is then the one taken.
+    std::uint64_t count = gnuHash ? countFromGnuHash(*gnuHash) : 0;
+    if (values[kDynHash]) count = countFromHash(*values[kDynHash]);
     const std::uint64_t symbolsSize =
         bytes::multiply(count, symbolSize, "the dynamic symbol table");
     if (!mapped(*values[kDynSymTab], symbolsSize, true))
