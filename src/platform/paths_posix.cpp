@@ -1,6 +1,7 @@
 // What the walk of a package's dependencies asks of the system: a path
 // opened one component at a time, which libraries are loaded under which
 // names, and where the loader itself looks.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <glob.h>
 #include <limits.h>
@@ -140,30 +141,42 @@ struct NameSearch {
   std::vector<bool>* loaded;
 };
 
-// The SONAME of a loaded object, read from its dynamic section as the
-// loader left it: glibc has made the string table's address absolute,
-// except where the section is read-only.
-const char* loadedSoname(const dl_phdr_info* info) {
+// The SONAME and DT_RPATH of a loaded object, read from its dynamic
+// section as the loader left it: glibc has made the string table's address
+// absolute, except where the section is read-only.
+struct LoadedStrings {
+  const char* soname = nullptr;
+  const char* rPath = nullptr;
+  bool runPath = false;
+};
+LoadedStrings loadedStrings(const dl_phdr_info* info) {
+  LoadedStrings found;
   for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
     if (info->dlpi_phdr[i].p_type != PT_DYNAMIC) continue;
     const auto* entry =
         reinterpret_cast<const ElfW(Dyn)*>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
     ElfW(Addr) strings = 0;
     const ElfW(Dyn)* soname = nullptr;
+    const ElfW(Dyn)* rPath = nullptr;
     for (; entry->d_tag != DT_NULL; ++entry) {
       if (entry->d_tag == DT_STRTAB) strings = entry->d_un.d_ptr;
       if (entry->d_tag == DT_SONAME) soname = entry;
+      if (entry->d_tag == DT_RPATH) rPath = entry;
+      if (entry->d_tag == DT_RUNPATH) found.runPath = true;
     }
-    if (soname == nullptr || strings == 0) return nullptr;
+    if (strings == 0) return found;
     if (strings < info->dlpi_addr) strings += info->dlpi_addr;
-    return reinterpret_cast<const char*>(strings + soname->d_un.d_val);
+    const auto* table = reinterpret_cast<const char*>(strings);
+    if (soname != nullptr) found.soname = table + soname->d_un.d_val;
+    if (rPath != nullptr) found.rPath = table + rPath->d_un.d_val;
+    return found;
   }
-  return nullptr;
+  return found;
 }
 
 int matchLoadedNames(dl_phdr_info* info, std::size_t, void* data) {
   auto* search = static_cast<NameSearch*>(data);
-  const char* soname = loadedSoname(info);
+  const char* soname = loadedStrings(info).soname;
   for (std::size_t i = 0; i < search->names.size(); ++i) {
     const std::string& name = search->names[i];
     if (name == info->dlpi_name || (soname != nullptr && name == soname))
@@ -180,6 +193,71 @@ std::vector<bool> loadedUnderNames(std::span<const std::string> names) {
   NameSearch search{names, &loaded};
   dl_iterate_phdr(matchLoadedNames, &search);
   return loaded;
+}
+
+namespace {
+
+struct RpathSearch {
+  // The object holding openLibrary, by its load bias and name.
+  const link_map* caller;
+  bool first = true;
+  std::vector<InheritedRpath> program;
+  std::vector<InheritedRpath> callers;
+  std::vector<InheritedRpath> others;
+};
+
+int collectRpaths(dl_phdr_info* info, std::size_t, void* data) {
+  auto* search = static_cast<RpathSearch*>(data);
+  const bool program = search->first;
+  search->first = false;
+  const LoadedStrings strings = loadedStrings(info);
+  // The loader uses no DT_RPATH of an object that has a DT_RUNPATH.
+  if (strings.rPath == nullptr || strings.runPath) return 0;
+  InheritedRpath found{"the library ", strings.rPath, {}};
+  std::string name = info->dlpi_name;
+  if (program) {
+    found.object = "the program ";
+    // Its own name is empty, but for a program started through the loader
+    // by name; the loader then takes $ORIGIN from /proc/self/exe.
+    if (name.empty()) {
+      char target[PATH_MAX];
+      const ssize_t length = readlink("/proc/self/exe", target, sizeof target);
+      if (length > 0 && length < static_cast<ssize_t>(sizeof target))
+        name.assign(target, static_cast<std::size_t>(length));
+    }
+  }
+  found.object += name;
+  // The loader made $ORIGIN of the name it loaded the object under, as it
+  // stood: only an absolute one tells which directory that was.
+  if (name.starts_with('/')) found.origin = parentPath(name);
+  const bool caller = search->caller != nullptr && info->dlpi_addr == search->caller->l_addr &&
+                      std::strcmp(info->dlpi_name, search->caller->l_name) == 0;
+  (program  ? search->program
+   : caller ? search->callers
+            : search->others)
+      .push_back(std::move(found));
+  return 0;
+}
+
+}  // namespace
+
+// Which objects loaded the one holding this code, up to the program, the
+// loader keeps to itself (l_loader): every loaded object's DT_RPATH is
+// taken for one of them, after the caller's and before the program's, as
+// the loader searches them, so that every directory it could search is
+// judged.
+std::vector<InheritedRpath> inheritedRpaths() {
+  RpathSearch search{};
+  Dl_info info{};
+  void* map = nullptr;
+  if (dladdr1(reinterpret_cast<void*>(&openLibrary), &info, &map, RTLD_DL_LINKMAP) != 0)
+    search.caller = static_cast<const link_map*>(map);
+  dl_iterate_phdr(collectRpaths, &search);
+  std::vector<InheritedRpath> found = std::move(search.callers);
+  for (std::vector<InheritedRpath>* more : {&search.others, &search.program})
+    found.insert(found.end(), std::make_move_iterator(more->begin()),
+                 std::make_move_iterator(more->end()));
+  return found;
 }
 
 namespace {

@@ -231,6 +231,19 @@ std::vector<bool> loadedUnderNames(std::span<const std::string> names);
 // or ignores it. False when it cannot be read now.
 bool loaderLibraryPath(std::optional<std::string>& path);
 
+// A DT_RPATH that the loader searches, after those of the libraries that
+// need a library, for what a library loaded by openLibrary needs: that of
+// the object whose code calls the loader, of the objects that loaded it in
+// turn, and of the program. Only objects without DT_RUNPATH count.
+struct InheritedRpath {
+  // Whose it is, for what is said: "the program /usr/bin/host".
+  std::string object;
+  std::string entries;
+  // The directory $ORIGIN stands for in it; empty where it cannot be known.
+  std::string origin;
+};
+std::vector<InheritedRpath> inheritedRpaths();
+
 // The subdirectories of glibc-hwcaps/ that the loader searches in each
 // directory before the directory itself, as this machine's processor lets
 // it, in its order ("x86-64-v3"); nothing when this build cannot tell.

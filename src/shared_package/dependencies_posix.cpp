@@ -1,6 +1,7 @@
 // The walk of DT_NEEDED as glibc would search it: each name not loaded yet
 // is looked for along DT_RPATH (where there is no DT_RUNPATH, up the chain
-// of the libraries that need it), LD_LIBRARY_PATH and DT_RUNPATH, each
+// of the libraries that need it, then of the object that loads them and
+// the program), LD_LIBRARY_PATH and DT_RUNPATH, each
 // directory's glibc-hwcaps subdirectories first; what none of them holds is
 // the system's. Every directory on the way is reached one component at a
 // time and judged, whether or not it holds the library today: the loader
@@ -24,6 +25,7 @@ using platform::PackageFile;
 constexpr std::size_t kDeepest = 64;
 constexpr std::string_view kDescriptors = "/proc/self/fd/";
 constexpr std::string_view kHwcaps = "/glibc-hwcaps";
+constexpr std::string_view kLibraryPath = "LD_LIBRARY_PATH";
 
 std::string parentOf(std::string_view path) {
   const std::string_view::size_type slash = path.rfind('/');
@@ -36,7 +38,9 @@ std::string parentOf(std::string_view path) {
 struct PathList {
   std::string entries;
   std::string origin;
-  const char* source;
+  std::string_view source;
+  // Whose list it is, where not the library's that needs the name.
+  std::string object = {};
 };
 
 // A directory of a search path, as the loader would reach it by name.
@@ -74,7 +78,11 @@ class Walk {
       }
       // A library with DT_RUNPATH has the DT_RPATHs of none searched.
       std::vector<PathList> lists;
-      if (image.runPath.empty()) lists = chain;
+      if (image.runPath.empty()) {
+        lists = chain;
+        const std::vector<PathList>& above = inherited();
+        lists.insert(lists.end(), above.begin(), above.end());
+      }
       std::optional<std::string> libraryPath;
       if (!platform::loaderLibraryPath(libraryPath)) {
         reason_ = "needs " + name +
@@ -83,7 +91,7 @@ class Walk {
                   std::strerror(errno) + ")";
         return false;
       }
-      if (libraryPath) lists.push_back({*libraryPath, {}, "LD_LIBRARY_PATH"});
+      if (libraryPath) lists.push_back({*libraryPath, {}, kLibraryPath});
       if (!image.runPath.empty()) lists.push_back({image.runPath, origin, "DT_RUNPATH"});
       planned_.push_back(name);
       std::optional<Dependency> found;
@@ -120,6 +128,28 @@ class Walk {
     return false;
   }
 
+  // The DT_RPATHs searched after those of the libraries that need a name,
+  // read once a name is searched for. An $ORIGIN under a descriptor is the
+  // directory that descriptor holds now, as for the loader.
+  const std::vector<PathList>& inherited() {
+    if (inherited_) return *inherited_;
+    inherited_.emplace();
+    for (platform::InheritedRpath& rpath : platform::inheritedRpaths()) {
+      if (rpath.origin.starts_with(kDescriptors)) origins_.push_back(rpath.origin);
+      inherited_->push_back(
+          {std::move(rpath.entries), std::move(rpath.origin), "DT_RPATH", std::move(rpath.object)});
+    }
+    return *inherited_;
+  }
+
+  // What is said of a directory the loader searches for `name` on `list`.
+  static std::string lookedFor(const std::string& name, const PathList& list) {
+    std::string said = "needs " + name + ", which the loader looks for";
+    if (!list.object.empty())
+      said += " (as the " + std::string(list.source) + " of " + list.object + " says)";
+    return said;
+  }
+
   // `name` along the lists, in the loader's order.
   Found search(const std::string& name, const std::vector<PathList>& lists,
                std::optional<Dependency>& found) {
@@ -127,11 +157,12 @@ class Walk {
       std::string_view rest = list.entries;
       for (;;) {
         const std::string_view::size_type end =
-            rest.find_first_of(list.origin.empty() ? ":;" : ":");
+            rest.find_first_of(list.source == kLibraryPath ? ":;" : ":");
         const std::string_view entry = rest.substr(0, end);
         const std::optional<std::string> path = expand(name, entry, list);
         if (!path) return Found::Refused;
-        if (const Found in = searchDirectory(name, *path, found); in != Found::Nothing) return in;
+        const Found in = searchDirectory(name, lookedFor(name, list), *path, found);
+        if (in != Found::Nothing) return in;
         if (end == std::string_view::npos) break;
         rest.remove_prefix(end + 1);
       }
@@ -145,8 +176,10 @@ class Walk {
   std::optional<std::string> expand(const std::string& name, std::string_view entry,
                                     const PathList& list) {
     std::string path(entry);
-    const std::string said = "needs " + name + ", and its search path (" + list.source + " \"" +
-                             list.entries + "\") holds ";
+    const std::string said =
+        "needs " + name + ", and " +
+        (list.object.empty() ? "its search path" : "the search path of " + list.object) + " (" +
+        std::string(list.source) + " \"" + list.entries + "\") holds ";
     if (path.empty()) {
       reason_ = said + "an empty entry, which the loader takes for the current directory";
       return std::nullopt;
@@ -173,9 +206,11 @@ class Walk {
     return path;
   }
 
-  Found searchDirectory(const std::string& name, const std::string& path,
+  // `name` in the directory `path`, of which `said` says how the loader
+  // comes to look there.
+  Found searchDirectory(const std::string& name, const std::string& said, const std::string& path,
                         std::optional<Dependency>& found) {
-    const SearchDirectory* directory = open(name, path);
+    const SearchDirectory* directory = open(said, path);
     if (directory == nullptr) return Found::Refused;
     if (directory->directory < 0) return Found::Nothing;
     if (!subdirectories_) {
@@ -184,19 +219,18 @@ class Walk {
       const std::optional<platform::FileStatus> hwcaps =
           platform::fileStatus(path + std::string(kHwcaps));
       if (hwcaps) {
-        reason_ = "needs " + name + ", which the loader looks for in " + directory->shown +
-                  std::string(kHwcaps) +
+        reason_ = said + " in " + directory->shown + std::string(kHwcaps) +
                   ", whose subdirectories for this processor the module cannot tell";
         return Found::Refused;
       }
     } else if (!subdirectories_->empty()) {
       // Most directories have none: then no level is looked for.
       const std::string levels = path + std::string(kHwcaps);
-      const SearchDirectory* hwcaps = open(name, levels);
+      const SearchDirectory* hwcaps = open(said, levels);
       if (hwcaps == nullptr) return Found::Refused;
       for (const std::string& subdirectory : *subdirectories_) {
         if (hwcaps->directory < 0) break;
-        const SearchDirectory* below = open(name, levels + "/" + subdirectory);
+        const SearchDirectory* below = open(said, levels + "/" + subdirectory);
         if (below == nullptr) return Found::Refused;
         if (const Found in = lookUp(name, *below, found); in != Found::Nothing) return in;
       }
@@ -228,8 +262,9 @@ class Walk {
   }
 
   // The directory `path` names, reached as the loader would reach it and
-  // judged on the way; null when it is refused.
-  const SearchDirectory* open(const std::string& name, const std::string& path) {
+  // judged on the way; null when it is refused, `said` saying why the loader
+  // looks there.
+  const SearchDirectory* open(const std::string& said, const std::string& path) {
     if (auto known = directories_.find(path); known != directories_.end()) return &known->second;
     platform::DirectoryWalk walk;
     // An $ORIGIN: the directory held open for the loader's name of the
@@ -246,7 +281,7 @@ class Walk {
     } else {
       walk = platform::walkDirectory(path);
     }
-    const std::string place = "needs " + name + ", which the loader looks for through ";
+    const std::string place = said + " through ";
     for (const platform::PathStep& step : walk.steps) {
       if (std::optional<TrustFinding> refused = stepRefusal(step, user_, place)) {
         reason_ = refused->problem + "; remedy: " + refused->remedy;
@@ -254,8 +289,8 @@ class Walk {
       }
     }
     if (walk.error != 0 && walk.error != ENOENT) {
-      reason_ = "needs " + name + ", which the loader looks for in " + path +
-                ", which cannot be searched (" + std::strerror(walk.error) + ")";
+      reason_ =
+          said + " in " + path + ", which cannot be searched (" + std::strerror(walk.error) + ")";
       return nullptr;
     }
     SearchDirectory& directory = directories_[path];
@@ -281,7 +316,8 @@ class Walk {
       }
     }
     for (const std::string& directory : system_.directories) {
-      if (open("a library of the system's", directory) == nullptr) return false;
+      if (open("needs a library of the system's, which the loader looks for", directory) == nullptr)
+        return false;
     }
     systemChecked_ = true;
     return true;
@@ -308,6 +344,7 @@ class Walk {
   std::string& reason_;
   std::vector<std::string> planned_;
   std::vector<std::string> origins_;
+  std::optional<std::vector<PathList>> inherited_;
   std::map<std::string, SearchDirectory> directories_;
   const std::optional<std::vector<std::string>>& subdirectories_ = platform::loaderSubdirectories();
   bool systemChecked_ = false;
