@@ -256,6 +256,36 @@ TEST_F(Dependencies, SwappingTheDependencysDirectoryThroughItsParentNeverRunsThe
   EXPECT_EQ(explained, kBinds);
 }
 
+// The program's DT_RPATH is searched for what a package without DT_RUNPATH
+// needs: the attacker's directory there is refused, their library in it
+// never run; made root's and empty, the dependency is found after it.
+TEST_F(Dependencies, TheProgramsDtRpathIsSearchedAndChecked) {
+  fs::copy_file(ZEP_PATHLESS_PACKAGE, package(), fs::copy_options::overwrite_existing);
+  const std::string host = root_ + "/host";
+  const std::string theirs = root_ + "/theirs";
+  fs::copy_file(ZEP_RPATH_HOST, host);
+  makeDirectory(theirs, kAttacker, 0755);
+  place(ZEP_ATTACKER_DEPENDENCY, theirs + "/" + kDependency, kAttacker);
+  makeDirectory(root_ + "/lib", 0, 0755);
+  place(ZEP_GENUINE_DEPENDENCY, root_ + "/lib/" + kDependency, 0);
+  const auto run = [&] {
+    FILE* out = popen((host + " 2>&1").c_str(), "r");
+    std::string said;
+    for (char part[512]; out != nullptr && fgets(part, sizeof part, out) != nullptr;) said += part;
+    if (out != nullptr) pclose(out);
+    return said;
+  };
+  const std::string refused = run();
+  EXPECT_TRUE(refused.starts_with("refused: ")) << refused;
+  EXPECT_HAS(refused, "needs " + kDependency + ", which the loader looks for (as the DT_RPATH of " +
+                          "the program " + host + " says) through " + theirs +
+                          ", which is owned by user " + kAttackerId);
+
+  fs::remove(theirs + "/" + kDependency);
+  ASSERT_EQ(chown(theirs.c_str(), 0, 0), 0);
+  EXPECT_EQ(run(), "absent\n");
+}
+
 // The kernel follows no link of another user's in a sticky directory
 // (protected_symlinks); neither does the search, which resolves links itself.
 TEST_F(Dependencies, ALinkAnotherUserMadeInAStickyDirectoryIsRefused) {
