@@ -135,7 +135,15 @@ class Walk {
     if (inherited_) return *inherited_;
     inherited_.emplace();
     for (platform::InheritedRpath& rpath : platform::inheritedRpaths()) {
-      if (rpath.origin.starts_with(kDescriptors)) origins_.push_back(rpath.origin);
+      if (rpath.origin.starts_with(kDescriptors)) {
+        // Only a number names a descriptor; any other name there is none.
+        const std::string held =
+            rpath.origin.substr(0, rpath.origin.find('/', kDescriptors.size()));
+        const std::string_view number = std::string_view(held).substr(kDescriptors.size());
+        if (!number.empty() && number.size() < 10 &&
+            number.find_first_not_of("0123456789") == std::string_view::npos)
+          origins_.push_back(held);
+      }
       inherited_->push_back(
           {std::move(rpath.entries), std::move(rpath.origin), "DT_RPATH", std::move(rpath.object)});
     }
