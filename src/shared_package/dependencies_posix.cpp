@@ -162,6 +162,7 @@ class Walk {
   Found search(const std::string& name, const std::vector<PathList>& lists,
                std::optional<Dependency>& found) {
     for (const PathList& list : lists) {
+      const std::string said = lookedFor(name, list);
       std::string_view rest = list.entries;
       for (;;) {
         const std::string_view::size_type end =
@@ -169,8 +170,8 @@ class Walk {
         const std::string_view entry = rest.substr(0, end);
         const std::optional<std::string> path = expand(name, entry, list);
         if (!path) return Found::Refused;
-        const Found in = searchDirectory(name, lookedFor(name, list), *path, found);
-        if (in != Found::Nothing) return in;
+        if (const Found in = searchDirectory(name, said, *path, found); in != Found::Nothing)
+          return in;
         if (end == std::string_view::npos) break;
         rest.remove_prefix(end + 1);
       }
