@@ -110,9 +110,12 @@ Left zep_trace_leave(Record* record, std::uintptr_t result) noexcept {
   using namespace zep::trace;
   Thread& thread = self();
   writeReturn(thread, *record, result);
+  // Read before the record's place is given back: a signal handler's call
+  // from then on takes the place, and writes its own return address there.
+  const Left left{record->returnAddress, record->savedRegister};
   while (thread.top() != nullptr && thread.top() != record) thread.pop();
   if (thread.top() != nullptr) thread.pop();
-  return {record->returnAddress, record->savedRegister};
+  return left;
 }
 
 // The stubs of targets whose forwarder keeps the call's record in its own
