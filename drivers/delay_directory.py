@@ -9,7 +9,7 @@ import sys
 
 dll, link_map = sys.argv[1], sys.argv[2]
 with open(link_map) as text:
-    found = re.search(r"^\s+0x([0-9a-f]+)\s+__DELAY_IMPORT_DESCRIPTOR_", text.read(), re.M)
+    found = re.search(r"^\s+0x([0-9a-f]+)\s+_?_DELAY_IMPORT_DESCRIPTOR_", text.read(), re.M)
 if not found:
     sys.exit(f"{link_map}: no delay-import descriptor")
 with open(dll, "r+b") as image:

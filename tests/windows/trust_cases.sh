@@ -6,7 +6,8 @@
 # CASES is made afresh; PACKAGES is the tree's test packages; PACKAGE an
 # answering package's file, DEPENDENT the file of a package that needs the
 # library DEPENDENCY (in PACKAGES/beside) or ABSENT (in PACKAGES/unreachable),
-# or loads DELAYED at its first call (in PACKAGES/delayed).
+# or loads DELAYED at its first call (in PACKAGES/delayed), and of a
+# PACKAGE with an entry forwarded to DELAYED (PACKAGES/forwarding).
 set -euo pipefail
 cases=$1 packages=$2 package=$3 dependent=$4 dependency=$5 absent=$6 delayed=$7
 rm -rf "$cases"
@@ -36,9 +37,11 @@ cp "$packages/unreachable/$absent" "$cases/on-path/"
 cp "$packages/unreachable/$absent" "$cases/current/"
 # A package that loads its library by name at its first call: with the
 # library beside it, and with it only where Windows's search would find it.
-mkdir -m 755 "$cases/delayed" "$cases/delayed-planted"
-cp "$packages/delayed/$dependent" "$packages/delayed/$delayed" "$cases/delayed/"
+mkdir -m 755 "$cases/delayed" "$cases/delayed-planted" "$cases/forwarded-planted"
+cp "$packages/delayed/$dependent" "$packages/delayed/$delayed" "$packages/forwarding/$package" \
+  "$cases/delayed/"
 cp "$packages/delayed/$dependent" "$cases/delayed-planted/"
+cp "$packages/forwarding/$package" "$cases/forwarded-planted/"
 cp "$packages/delayed/$delayed" "$cases/on-path/"
 cp "$packages/delayed/$delayed" "$cases/current/"
 # Trace directories: one only its owner may write, one everybody may.

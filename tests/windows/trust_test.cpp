@@ -186,6 +186,25 @@ TEST(WindowsTrust, ADelayLoadedLibraryIsHeldFromBesideThePackageOrRefused) {
   UnLoadBPL(kDependent);
 }
 
+// An entry forwarded to another library, which Windows loads by name when
+// the entry is looked up, is held the same way, or refused.
+TEST(WindowsTrust, AForwardedEntrysLibraryIsHeldFromBesideThePackageOrRefused) {
+  const std::string delayed = ZEP_DELAYED_DEPENDENCY;
+  EXPECT_HAS(
+      loadPlanted("forwarded-planted", kPackage),
+      "needs " + delayed + " (for its forwarded entry ZepForwarded), which is not beside it");
+  EXPECT_FALSE(test_platform::isMapped(caseFile("on-path", delayed)));
+
+  test_platform::setEnvironment("ZEP_PACKAGE_PATH", kCases + "/delayed");
+  auto* module = static_cast<HMODULE>(LoadBPL_FOS(kPackage));
+  test_platform::unsetEnvironment("ZEP_PACKAGE_PATH");
+  auto forwarded = reinterpret_cast<const char* (*)()>(
+      reinterpret_cast<void*>(GetProcAddress(module, "ZepForwarded")));
+  ASSERT_NE(forwarded, nullptr);
+  EXPECT_STREQ(forwarded(), "absent");
+  UnLoadBPL(kPackage);
+}
+
 // What the design relies on: while a package is held for its load, neither
 // it nor its directory can be written, renamed or deleted.
 TEST(WindowsTrust, AHeldPackageCannotBeRenamedOrRewritten) {
