@@ -271,9 +271,7 @@ bool walkLibrary(DependencyWalk& walk, const PackageFile& of, const std::string&
   const std::string named = why == nullptr ? library : library + " (" + *why + ")";
   if (library.find_first_of("\\/:") != std::string::npos) {
     if (why == nullptr) return true;
-    walk.reason = "needs " + named +
-                  " by a path, which Windows may resolve against the "
-                  "current directory";
+    walk.reason = "needs " + named + " by a path, which may lead into the current directory";
     return false;
   }
   std::wstring wide = widen(library);
