@@ -2,6 +2,8 @@
 // and looks beside the package first. What the package needs from beside it
 // is checked as the package is and loaded from its held file by the
 // platform (platform/access.hpp), so the plan handed back stays empty.
+#include <set>
+
 #include "platform/access.hpp"
 #include "shared_package/dependencies.hpp"
 #include "shared_package/explain.hpp"
@@ -13,20 +15,20 @@ namespace {
 // What an image names: what the loader maps with it, and what Windows loads
 // by name later, the delay-load helper at a first call or the loader when a
 // forwarded entry is looked up ("OTHER.Entry" names OTHER.dll; where the name
-// holds another dot, both ways of reading it).
+// holds another dot, both ways of reading it). Each library once, with the
+// first reason for it: a package may forward thousands of entries to one.
 platform::LibraryNames namesOf(const object::Image& image) {
   platform::LibraryNames names{image.needed, {}};
-  for (const std::string& library : image.delayNeeded)
-    names.later.push_back({library, "delay-loaded"});
+  std::set<std::string> named;
+  auto later = [&](std::string library, const std::string& why) {
+    if (named.insert(library).second) names.later.push_back({std::move(library), why});
+  };
+  for (const std::string& library : image.delayNeeded) later(library, "delay-loaded");
   for (const object::Forward& forward : image.forwarded) {
     const std::string why = "for its forwarded entry " + forward.entry;
     const std::string::size_type dot = forward.library.find('.');
-    if (dot == std::string::npos) {
-      names.later.push_back({forward.library + ".dll", why});
-      continue;
-    }
-    names.later.push_back({forward.library, why});
-    names.later.push_back({forward.library.substr(0, dot) + ".dll", why});
+    if (dot != std::string::npos) later(forward.library, why);
+    later(forward.library.substr(0, dot) + ".dll", why);
   }
   return names;
 }
