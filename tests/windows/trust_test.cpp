@@ -163,6 +163,19 @@ TEST(WindowsTrust, ALibraryOnPathOrInTheCurrentDirectoryIsNeverLoaded) {
   EXPECT_FALSE(test_platform::isMapped(caseFile("current", ZEP_ABSENT_DEPENDENCY)));
 }
 
+// What the entry `entry` of `package`, loaded from the case directory
+// delayed, answers: its call reaches a library loaded later by name.
+std::string callFromDelayed(const std::string& package, const char* entry) {
+  test_platform::setEnvironment("ZEP_PACKAGE_PATH", kCases + "/delayed");
+  auto* module = static_cast<HMODULE>(LoadBPL_FOS(package));
+  test_platform::unsetEnvironment("ZEP_PACKAGE_PATH");
+  auto call =
+      reinterpret_cast<const char* (*)()>(reinterpret_cast<void*>(GetProcAddress(module, entry)));
+  const std::string answer = call != nullptr ? call() : "no such entry";
+  UnLoadBPL(package);
+  return answer;
+}
+
 // A library the package loads by name only at its first call to it, where
 // Windows searches the current directory and PATH too: beside the package
 // it is checked and held loaded while the package is, so the call reaches
@@ -174,16 +187,7 @@ TEST(WindowsTrust, ADelayLoadedLibraryIsHeldFromBesideThePackageOrRefused) {
   EXPECT_HAS(error, "in the current directory and on PATH");
   EXPECT_FALSE(test_platform::isMapped(caseFile("on-path", delayed)));
   EXPECT_FALSE(test_platform::isMapped(caseFile("current", delayed)));
-
-  test_platform::setEnvironment("ZEP_PACKAGE_PATH", kCases + "/delayed");
-  auto* module = static_cast<HMODULE>(LoadBPL_FOS(kDependent));
-  test_platform::unsetEnvironment("ZEP_PACKAGE_PATH");
-  EXPECT_TRUE(test_platform::isMapped(caseFile("delayed", delayed)));
-  auto start = reinterpret_cast<const char* (*)()>(
-      reinterpret_cast<void*>(GetProcAddress(module, "StartImpFiscal")));
-  ASSERT_NE(start, nullptr);
-  EXPECT_STREQ(start(), "absent");
-  UnLoadBPL(kDependent);
+  EXPECT_EQ(callFromDelayed(kDependent, "StartImpFiscal"), "absent");
 }
 
 // An entry forwarded to another library, which Windows loads by name when
@@ -194,15 +198,7 @@ TEST(WindowsTrust, AForwardedEntrysLibraryIsHeldFromBesideThePackageOrRefused) {
       loadPlanted("forwarded-planted", kPackage),
       "needs " + delayed + " (for its forwarded entry ZepForwarded), which is not beside it");
   EXPECT_FALSE(test_platform::isMapped(caseFile("on-path", delayed)));
-
-  test_platform::setEnvironment("ZEP_PACKAGE_PATH", kCases + "/delayed");
-  auto* module = static_cast<HMODULE>(LoadBPL_FOS(kPackage));
-  test_platform::unsetEnvironment("ZEP_PACKAGE_PATH");
-  auto forwarded = reinterpret_cast<const char* (*)()>(
-      reinterpret_cast<void*>(GetProcAddress(module, "ZepForwarded")));
-  ASSERT_NE(forwarded, nullptr);
-  EXPECT_STREQ(forwarded(), "absent");
-  UnLoadBPL(kPackage);
+  EXPECT_EQ(callFromDelayed(kPackage, "ZepForwarded"), "absent");
 }
 
 // What the design relies on: while a package is held for its load, neither
