@@ -32,6 +32,14 @@ struct ImageTarget {
   bool operator==(const ImageTarget&) const = default;
 };
 
+// PE only: an exported entry that the loader takes from another library,
+// loaded by name when the entry is looked up.
+struct Forward {
+  std::string entry;
+  // As the export gives it, up to its last '.': "OTHER" for "OTHER.Entry".
+  std::string library;
+};
+
 struct Image {
   ImageTarget target;
   ImageKind kind = ImageKind::Unknown;
@@ -41,6 +49,11 @@ struct Image {
   // The libraries it needs by name, in the file's order: DT_NEEDED, or the
   // DLLs of the PE import directory.
   std::vector<std::string> needed;
+  // PE only: the DLLs of the delay-import directory, in the file's order,
+  // which the program's delay-load helper loads by name at their first call.
+  std::vector<std::string> delayNeeded;
+  // PE only: its forwarded exports, sorted by entry.
+  std::vector<Forward> forwarded;
   // ELF only: where the loader looks for those first, as the file says
   // (DT_RUNPATH, DT_RPATH), $ORIGIN and all.
   std::string runPath;

@@ -1,6 +1,6 @@
-// The PE reader: the headers, export directory and import directory of a
-// Windows image, read from the file (where every RVA must first be mapped
-// through the section table to a file offset).
+// The PE reader: the headers, export directory, import directory and
+// delay-import directory of a Windows image, read from the file (where every
+// RVA must first be mapped through the section table to a file offset).
 #include <algorithm>
 #include <vector>
 
@@ -20,8 +20,13 @@ constexpr std::uint16_t kCharacteristicExecutable = 0x0002;
 constexpr std::uint16_t kCharacteristicDll = 0x2000;
 constexpr unsigned kDirectoryExport = 0;
 constexpr unsigned kDirectoryImport = 1;
+constexpr unsigned kDirectoryDelayImport = 13;
 constexpr unsigned kSectionSize = 40;
 constexpr unsigned kImportDescriptorSize = 20;
+constexpr unsigned kDelayDescriptorSize = 32;
+// A delay-import descriptor whose fields are RVAs; without it, the old form,
+// they are addresses at the image's preferred base.
+constexpr std::uint32_t kDelayAttributeRva = 1;
 
 class PeReader {
  public:
@@ -46,6 +51,7 @@ class PeReader {
       throw Malformed{"the optional header is of no known kind"};
     image_.target.bits = magic == kMagic32 ? 32 : 64;
     headersSize_ = optional.u32(60);
+    imageBase_ = magic == kMagic32 ? optional.u32(28) : optional.u64(24);
     sections_ = file_.sub(std::uint64_t{headerOffset} + 24 + optionalSize,
                           std::uint64_t{sectionCount} * kSectionSize, "the section table");
     for (std::uint16_t i = 0; i < sectionCount; ++i) {
@@ -68,11 +74,13 @@ class PeReader {
       throw Malformed{bytes::cutShort(image_.sizeNeeded, file_.size())};
     std::uint32_t directoryCount = optional.u32(magic == kMagic32 ? 92 : 108);
     std::uint64_t directories = magic == kMagic32 ? 96 : 112;
-    auto directory = [&](unsigned index) -> std::uint32_t {
-      return index < directoryCount ? optional.u32(directories + index * 8ull) : 0;
+    auto directory = [&](unsigned index, unsigned field = 0) -> std::uint32_t {
+      return index < directoryCount ? optional.u32(directories + index * 8ull + field) : 0;
     };
-    if (std::uint32_t exports = directory(kDirectoryExport)) readExports(exports);
+    if (std::uint32_t exports = directory(kDirectoryExport))
+      readExports(exports, directory(kDirectoryExport, 4));
     if (std::uint32_t imports = directory(kDirectoryImport)) readImports(imports);
+    if (std::uint32_t delayed = directory(kDirectoryDelayImport)) readDelayImports(delayed);
   }
 
  private:
@@ -92,13 +100,35 @@ class PeReader {
     throw Malformed{std::string(name) + " lies outside the file's sections"};
   }
 
-  void readExports(std::uint32_t rva) {
+  void readExports(std::uint32_t rva, std::uint32_t size) {
     Region directory = at(rva, "the export directory");
     std::uint32_t nameCount = directory.u32(24);
     Region names = at(directory.u32(32), "the export name table")
                        .sub(0, std::uint64_t{nameCount} * 4, "the export name table");
+    const std::size_t first = image_.exports.size();
     for (std::uint32_t i = 0; i < nameCount; ++i) {
       image_.exports.emplace_back(nameAt(names.u32(i * 4ull), "an export name"));
+    }
+    // An entry whose address lies inside the export directory is forwarded:
+    // the address holds "LIBRARY.Entry", which the loader loads by name when
+    // the entry is looked up. An ordinal past the address table is found by
+    // no lookup.
+    const std::uint32_t functionCount = directory.u32(20);
+    if (functionCount == 0 || nameCount == 0) return;
+    Region ordinals = at(directory.u32(36), "the export ordinal table")
+                          .sub(0, std::uint64_t{nameCount} * 2, "the export ordinal table");
+    Region addresses = at(directory.u32(28), "the export address table")
+                           .sub(0, std::uint64_t{functionCount} * 4, "the export address table");
+    for (std::uint32_t i = 0; i < nameCount; ++i) {
+      const std::uint16_t ordinal = ordinals.u16(i * 2ull);
+      if (ordinal >= functionCount) continue;
+      const std::uint32_t address = addresses.u32(ordinal * 4ull);
+      if (address < rva || address - rva >= size) continue;
+      const std::string_view target = nameAt(address, "a forwarded export's target");
+      const std::string_view::size_type dot = target.rfind('.');
+      if (dot == std::string_view::npos || dot == 0)
+        throw Malformed{"a forwarded export names no library"};
+      image_.forwarded.push_back({image_.exports[first + i], std::string(target.substr(0, dot))});
     }
   }
 
@@ -110,6 +140,23 @@ class PeReader {
       std::uint32_t thunks = descriptors.u32(d + 16);
       if (lookup == 0 && name == 0 && thunks == 0) return;
       image_.needed.emplace_back(nameAt(name, "an imported library's name"));
+    }
+  }
+
+  // Read to their empty end, as the delay-load helper reads them.
+  void readDelayImports(std::uint32_t rva) {
+    Region descriptors = at(rva, "the delay-import directory");
+    for (std::uint64_t d = 0;; d += kDelayDescriptorSize) {
+      const std::uint32_t attributes = descriptors.u32(d);
+      const std::uint32_t name = descriptors.u32(d + 4);
+      if (name == 0) return;
+      std::uint64_t nameRva = name;
+      if ((attributes & kDelayAttributeRva) == 0) {
+        if (name < imageBase_)
+          throw Malformed{"a delay-loaded library's name lies outside the image"};
+        nameRva = name - imageBase_;
+      }
+      image_.delayNeeded.emplace_back(nameAt(nameRva, "a delay-loaded library's name"));
     }
   }
 
@@ -133,6 +180,7 @@ class PeReader {
   };
   std::vector<Section> bySection_;
   std::uint32_t headersSize_ = 0;
+  std::uint64_t imageBase_ = 0;
 };
 
 }  // namespace
@@ -147,6 +195,8 @@ Image readPe(std::span<const std::uint8_t> bytes, ImageDepth depth) {
     image.defect = malformed.what;
   }
   bytes::sortUnique(image.exports);
+  std::sort(image.forwarded.begin(), image.forwarded.end(),
+            [](const Forward& a, const Forward& b) { return a.entry < b.entry; });
   return image;
 }
 

@@ -6,7 +6,7 @@ namespace zep::platform {
 
 std::vector<AccessFinding> accessFindings(const PackageFile&) { return {}; }
 
-bool dependenciesBesideTrusted(const PackageFile&, const std::vector<std::string>&, NeededLibraries,
+bool dependenciesBesideTrusted(const PackageFile&, const LibraryNames&, NeededLibraries,
                                std::string&, bool& local) {
   local = false;
   return true;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,12 +39,38 @@ HANDLE openDirectory(const std::wstring& path, DWORD share) {
 namespace {
 
 thread_local std::vector<HMODULE> preloaded;
+// Those Windows loads by name only after the package: held until the
+// package is closed, so that the load by name finds them loaded.
+thread_local std::vector<HMODULE> later;
+std::mutex keptLock;
+std::vector<std::pair<HMODULE, std::vector<HMODULE>>> kept;
+
+void release(std::vector<HMODULE>& modules) noexcept {
+  for (HMODULE module : modules) FreeLibrary(module);
+  modules.clear();
+}
 
 }  // namespace
 
-void releasePreloaded() noexcept {
-  for (HMODULE module : preloaded) FreeLibrary(module);
-  preloaded.clear();
+void releasePreloaded(HMODULE package) noexcept {
+  release(preloaded);
+  if (package == nullptr || later.empty()) return release(later);
+  std::lock_guard<std::mutex> lock(keptLock);
+  kept.emplace_back(package, std::move(later));
+  later.clear();
+}
+
+void releaseKept(HMODULE package) noexcept {
+  std::vector<HMODULE> modules;
+  {
+    std::lock_guard<std::mutex> lock(keptLock);
+    auto found = std::find_if(kept.begin(), kept.end(),
+                              [package](const auto& entry) { return entry.first == package; });
+    if (found == kept.end()) return;
+    modules = std::move(found->second);
+    kept.erase(found);
+  }
+  release(modules);
 }
 
 }  // namespace windows
@@ -216,6 +243,17 @@ bool systemName(const std::string& library) {
          _strnicmp(library.c_str(), "ext-ms-", 7) == 0;
 }
 
+// A file of that name in System32, where Windows's search by name looks
+// right after the program's own directory.
+bool inSystemDirectory(const std::wstring& library) {
+  wchar_t directory[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  const DWORD attributes =
+      GetFileAttributesW((std::wstring(directory, length) + L"\\" + library).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 struct DependencyWalk {
   NeededLibraries neededOf;
   std::string& reason;
@@ -223,72 +261,105 @@ struct DependencyWalk {
   std::vector<std::wstring> seen{};
 };
 
-bool walkDependencies(DependencyWalk& walk, const PackageFile& of,
-                      const std::vector<std::string>& needed) {
+bool walkDependencies(DependencyWalk& walk, const PackageFile& of, const LibraryNames& names);
+
+// One library that `of` names: loaded with it, or later by name when `why`
+// says why.
+bool walkLibrary(DependencyWalk& walk, const PackageFile& of, const std::string& library,
+                 const std::string* why) {
+  if (systemName(library)) return true;
+  const std::string named = why == nullptr ? library : library + " (" + *why + ")";
+  if (library.find_first_of("\\/:") != std::string::npos) {
+    if (why == nullptr) return true;
+    walk.reason = "needs " + named + " by a path, which may lead into the current directory";
+    return false;
+  }
+  std::wstring wide = widen(library);
+  CharLowerBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  // One loaded already is the one the loader gives the package; one loaded
+  // later by name is held until the package is closed.
+  if (why == nullptr) {
+    if (GetModuleHandleW(wide.c_str()) != nullptr) return true;
+  } else if (HMODULE loaded; GetModuleHandleExW(0, wide.c_str(), &loaded)) {
+    windows::later.push_back(loaded);
+    return true;
+  }
+  if (std::find(walk.seen.begin(), walk.seen.end(), wide) != walk.seen.end()) return true;
+  if (walk.seen.size() >= 64) {
+    walk.reason = "needs more than 64 libraries that are not loaded yet, more than are checked";
+    return false;
+  }
+  walk.seen.push_back(wide);
   const std::string directory = parentOf(of.loaderName);
-  for (const std::string& library : needed) {
-    if (systemName(library) || library.find_first_of("\\/:") != std::string::npos) continue;
-    std::wstring wide = widen(library);
-    CharLowerBuffW(wide.data(), static_cast<DWORD>(wide.size()));
-    // One loaded already is the one the loader gives the package.
-    if (GetModuleHandleW(wide.c_str()) != nullptr) continue;
-    if (std::find(walk.seen.begin(), walk.seen.end(), wide) != walk.seen.end()) continue;
-    if (walk.seen.size() >= 64) break;
-    walk.seen.push_back(wide);
-    PackageFile beside = openPackageFile(directory, library);
-    if (beside.problem == PackageFile::Problem::NoFile) continue;
-    walk.local = true;
-    const std::string file = directory + kDirectorySeparator + library;
-    if (beside.problem != PackageFile::Problem::None) {
-      walk.reason = "needs " + library + ", which lies beside it as " + file +
-                    " but cannot be opened sharing reading only" +
-                    (beside.detail.empty() ? std::string() : " (" + beside.detail + ")");
-      return false;
+  PackageFile beside = openPackageFile(directory, library);
+  if (beside.problem == PackageFile::Problem::NoFile) {
+    if (why == nullptr || inSystemDirectory(wide)) return true;
+    walk.reason = "needs " + named + ", which is not beside it in " + directory +
+                  ", not loaded and not in System32, and which Windows would look for only "
+                  "later, by name, in the current directory and on PATH too";
+    return false;
+  }
+  walk.local = true;
+  const std::string file = directory + kDirectorySeparator + library;
+  if (beside.problem != PackageFile::Problem::None) {
+    walk.reason = "needs " + named + ", which lies beside it as " + file +
+                  " but cannot be opened sharing reading only" +
+                  (beside.detail.empty() ? std::string() : " (" + beside.detail + ")");
+    return false;
+  }
+  const std::vector<AccessFinding> refusals = accessFindings(beside);
+  if (!refusals.empty()) {
+    walk.reason = "needs " + named + ", which the loader would take from " + beside.loaderName +
+                  ", and which ";
+    for (std::size_t i = 0; i < refusals.size(); ++i) {
+      walk.reason +=
+          (i == 0 ? "" : "; and which ") + refusals[i].problem + "; remedy: " + refusals[i].remedy;
     }
-    const std::vector<AccessFinding> refusals = accessFindings(beside);
-    if (!refusals.empty()) {
-      walk.reason = "needs " + library + ", which the loader would take from " + beside.loaderName +
-                    ", and which ";
-      for (std::size_t i = 0; i < refusals.size(); ++i) {
-        walk.reason += (i == 0 ? "" : "; and which ") + refusals[i].problem +
-                       "; remedy: " + refusals[i].remedy;
-      }
-      return false;
-    }
-    std::vector<std::string> itsOwn;
-    if (!walk.neededOf(beside, itsOwn)) {
-      walk.reason = "needs " + library + ", which lies beside it as " + beside.loaderName +
-                    " and cannot be read whole, so what it needs in turn cannot be decided";
-      return false;
-    }
-    if (!walkDependencies(walk, beside, itsOwn)) return false;
-    // Loaded from its final path while its handles are held, ahead of the
-    // package, which then finds it loaded by its name.
-    HMODULE module;
-    DWORD error;
-    {
-      windows::QuietLoader quiet;
-      module = LoadLibraryExW(widen(beside.loaderName).c_str(), nullptr, windows::kPackageSearch);
-      error = GetLastError();
-    }
-    if (module == nullptr) {
-      walk.reason = "needs " + library + ", which the loader refused to load from " +
-                    beside.loaderName + ": " + windows::systemMessage(error);
-      return false;
-    }
-    windows::preloaded.push_back(module);
+    return false;
+  }
+  LibraryNames itsOwn;
+  if (!walk.neededOf(beside, itsOwn)) {
+    walk.reason = "needs " + named + ", which lies beside it as " + beside.loaderName +
+                  " and cannot be read whole, so what it needs in turn cannot be decided";
+    return false;
+  }
+  if (!walkDependencies(walk, beside, itsOwn)) return false;
+  // Loaded from its final path while its handles are held, ahead of the
+  // package, which then finds it loaded by its name.
+  HMODULE module;
+  DWORD error;
+  {
+    windows::QuietLoader quiet;
+    module = LoadLibraryExW(widen(beside.loaderName).c_str(), nullptr, windows::kPackageSearch);
+    error = GetLastError();
+  }
+  if (module == nullptr) {
+    walk.reason = "needs " + named + ", which the loader refused to load from " +
+                  beside.loaderName + ": " + windows::systemMessage(error);
+    return false;
+  }
+  (why == nullptr ? windows::preloaded : windows::later).push_back(module);
+  return true;
+}
+
+bool walkDependencies(DependencyWalk& walk, const PackageFile& of, const LibraryNames& names) {
+  for (const std::string& library : names.needed) {
+    if (!walkLibrary(walk, of, library, nullptr)) return false;
+  }
+  for (const LaterLibrary& library : names.later) {
+    if (!walkLibrary(walk, of, library.name, &library.why)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool dependenciesBesideTrusted(const PackageFile& package, const std::vector<std::string>& needed,
+bool dependenciesBesideTrusted(const PackageFile& package, const LibraryNames& names,
                                NeededLibraries neededOf, std::string& reason, bool& local) {
   local = false;
   windows::releasePreloaded();
   DependencyWalk walk{neededOf, reason, local};
-  if (walkDependencies(walk, package, needed)) return true;
+  if (walkDependencies(walk, package, names)) return true;
   windows::releasePreloaded();
   return false;
 }

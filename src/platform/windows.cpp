@@ -100,13 +100,15 @@ Library openLibrary(const std::string& path, std::string& reason) {
     error = GetLastError();
   }
   // The package holds its own references to what was loaded ahead of it.
-  windows::releasePreloaded();
+  windows::releasePreloaded(library);
   if (library == nullptr) reason = systemMessage(error);
   return library;
 }
 
 void closeLibrary(Library library) noexcept {
-  if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+  if (library == nullptr) return;
+  FreeLibrary(static_cast<HMODULE>(library));
+  windows::releaseKept(static_cast<HMODULE>(library));
 }
 
 // GetProcAddress already searches the one module's own export table, which

@@ -69,8 +69,11 @@ std::string parentOf(const std::string& path);
 HANDLE openDirectory(const std::wstring& path, DWORD share = FILE_SHARE_READ);
 
 // The dependencies loaded ahead of a package by dependenciesBesideTrusted,
-// given up once the package's own load has taken its references to them.
-void releasePreloaded() noexcept;
+// given up once the package's own load has taken its references to them;
+// those Windows loads by name only later are kept with `package` (given up
+// too when it is null), until releaseKept gives them up once it is closed.
+void releasePreloaded(HMODULE package = nullptr) noexcept;
+void releaseKept(HMODULE package) noexcept;
 
 // Security for a file that only this process's user (and SYSTEM) may open,
 // in a directory that passes the package rule.

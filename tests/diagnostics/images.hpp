@@ -33,10 +33,13 @@ inline void putText(std::vector<std::uint8_t>& bytes, std::size_t at, const std:
 }
 
 // A PE32+ DLL (or PE32, for `bits` 32) with one section at RVA 0x1000 that
-// holds its export and import directories.
+// holds its export, import and delay-import directories; the delay-import
+// descriptors in their old form (addresses, not RVAs) when `byAddress`.
 inline std::vector<std::uint8_t> peImage(std::uint16_t machine, unsigned bits,
                                          const std::vector<std::string>& exports,
-                                         const std::vector<std::string>& imports) {
+                                         const std::vector<std::string>& imports,
+                                         const std::vector<std::string>& delayed = {},
+                                         bool byAddress = false) {
   constexpr std::size_t kPe = 0x80, kRaw = 0x400, kRva = 0x1000;
   const bool pe32 = bits == 32;
   const std::size_t optionalSize = pe32 ? 0xe0 : 0xf0;
@@ -54,11 +57,15 @@ inline std::vector<std::uint8_t> peImage(std::uint16_t machine, unsigned bits,
   put(image, optional + 60, kRaw, 4);
   put(image, optional + (pe32 ? 92 : 108), 16, 4);
   const std::size_t directories = optional + (pe32 ? 96 : 112);
+  const std::uint64_t base = byAddress ? 0x10000000 : 0;
+  put(image, optional + (pe32 ? 28 : 24), base, pe32 ? 4 : 8);
 
   // The section's contents: export directory, name table, import
   // descriptors, then the names.
-  std::vector<std::uint8_t> section(0x40 + 4 * exports.size() + 20 * (imports.size() + 1), 0);
-  const std::size_t names = 0x40, descriptors = names + 4 * exports.size();
+  std::vector<std::uint8_t> section(
+      0x40 + 4 * exports.size() + 20 * (imports.size() + 1) + 32 * (delayed.size() + 1), 0);
+  const std::size_t names = 0x40, descriptors = names + 4 * exports.size(),
+                    delayDescriptors = descriptors + 20 * (imports.size() + 1);
   put(section, 24, exports.size(), 4);
   put(section, 32, kRva + names, 4);
   auto addName = [&](const std::string& name) {
@@ -72,6 +79,12 @@ inline std::vector<std::uint8_t> peImage(std::uint16_t machine, unsigned bits,
     put(section, descriptors + 20 * i + 12, addName(imports[i]), 4);
     put(section, descriptors + 20 * i + 16, kRva, 4);
   }
+  for (std::size_t i = 0; i < delayed.size(); ++i) {
+    put(section, delayDescriptors + 32 * i, byAddress ? 0 : 1, 4);
+    put(section, delayDescriptors + 32 * i + 4, base + addName(delayed[i]), 4);
+  }
+  put(image, directories + 13 * 8, kRva + delayDescriptors, 4);
+  put(image, directories + 13 * 8 + 4, 32 * (delayed.size() + 1), 4);
   put(image, directories, kRva, 4);
   put(image, directories + 4, 40, 4);
   put(image, directories + 8, kRva + descriptors, 4);

@@ -57,6 +57,24 @@ TEST(PeReader, ReadsARealDll) {
   EXPECT_THAT(image.needed, ElementsAre("KERNEL32.dll", "msvcrt.dll"));
 }
 
+// What Windows loads by name only later: a delay-loaded DLL (MinGW-w64's
+// delay-import library, its directory filled in as the tree's packages have
+// it, and the old form by address) and the library of a forwarded entry.
+TEST(PeReader, ReadsDelayImportsAndForwardedEntries) {
+  Image image = readImage(seed("pe_reader/delay_forward_x86_64.dll"));
+  EXPECT_EQ(image.defect, "");
+  EXPECT_THAT(image.delayNeeded, ElementsAre("zep_later.dll"));
+  EXPECT_THAT(image.needed, ::testing::Not(Contains("zep_later.dll")));
+  ASSERT_EQ(image.forwarded.size(), 1u);
+  EXPECT_EQ(image.forwarded[0].entry, "AbreCupom");
+  EXPECT_EQ(image.forwarded[0].library, "zep_forward");
+  EXPECT_THAT(image.exports, ElementsAre("AbreCupom", "StartImpFiscal"));
+
+  Image old = readImage(peImage(0x014c, 32, {"Start"}, {}, {"zep_later.dll", "b.dll"}, true));
+  EXPECT_EQ(old.defect, "");
+  EXPECT_THAT(old.delayNeeded, ElementsAre("zep_later.dll", "b.dll"));
+}
+
 // The check before every load reads the headers alone, from the file's first
 // page: they must give the size the whole file's reading gives, or a package
 // cut short would be loaded, and fault the process as it is touched.
@@ -125,7 +143,7 @@ TEST(ImageContent, NamesWhatAFileIsWhenItIsNoImage) {
 TEST(ImageReaders, SurviveCutAndSpoiltFiles) {
   std::vector<std::vector<std::uint8_t>> files = {
       seed("elf_reader/self_calling_x86_64"),
-      peImage(0x8664, 64, {"StartImpFiscal"}, {"KERNEL32.dll"})};
+      peImage(0x8664, 64, {"StartImpFiscal"}, {"KERNEL32.dll"}, {"zep_later.dll"})};
   for (const std::vector<std::uint8_t>& file : files) {
     for (std::size_t size = 0; size < file.size(); size += size < 4096 ? 1 : 97) {
       Image cut = readImage(std::span(file).first(size));

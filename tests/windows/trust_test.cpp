@@ -139,21 +139,66 @@ TEST(WindowsTrust, CheckReportsTheRefusalAsTheLoadDoes) {
 }
 #endif
 
-// The loader looks beside the package and in System32 only.
-TEST(WindowsTrust, ALibraryOnPathOrInTheCurrentDirectoryIsNeverLoaded) {
+// What a load of `package` from `name` raises, with a library planted on
+// PATH (on-path) and in the current directory (current).
+std::string loadPlanted(const std::string& name, const std::string& package) {
   const std::wstring onPath = std::filesystem::path(kCases + "/on-path").wstring();
   wchar_t oldPath[32768];
   const DWORD oldLength = GetEnvironmentVariableW(L"PATH", oldPath, 32768);
   SetEnvironmentVariableW(L"PATH", (onPath + L";" + std::wstring(oldPath, oldLength)).c_str());
   const fs::path previous = fs::current_path();
   fs::current_path(kCases + "/current");
-  const std::string error = loadFrom("planted", kDependent);
+  const std::string error = loadFrom(name, package);
   fs::current_path(previous);
   SetEnvironmentVariableW(L"PATH", std::wstring(oldPath, oldLength).c_str());
+  return error;
+}
+
+// The loader looks beside the package and in System32 only.
+TEST(WindowsTrust, ALibraryOnPathOrInTheCurrentDirectoryIsNeverLoaded) {
+  const std::string error = loadPlanted("planted", kDependent);
   EXPECT_NE(error, "loaded");
   EXPECT_HAS(error, ZEP_ABSENT_DEPENDENCY);
   EXPECT_FALSE(test_platform::isMapped(caseFile("on-path", ZEP_ABSENT_DEPENDENCY)));
   EXPECT_FALSE(test_platform::isMapped(caseFile("current", ZEP_ABSENT_DEPENDENCY)));
+}
+
+// What the entry `entry` of `package`, loaded from the case directory
+// delayed, answers: its call reaches a library loaded later by name.
+std::string callFromDelayed(const std::string& package, const char* entry) {
+  test_platform::setEnvironment("ZEP_PACKAGE_PATH", kCases + "/delayed");
+  auto* module = static_cast<HMODULE>(LoadBPL_FOS(package));
+  test_platform::unsetEnvironment("ZEP_PACKAGE_PATH");
+  auto call =
+      reinterpret_cast<const char* (*)()>(reinterpret_cast<void*>(GetProcAddress(module, entry)));
+  const std::string answer = call != nullptr ? call() : "no such entry";
+  UnLoadBPL(package);
+  return answer;
+}
+
+// A library the package loads by name only at its first call to it, where
+// Windows searches the current directory and PATH too: beside the package
+// it is checked and held loaded while the package is, so the call reaches
+// it; found nowhere safe, the package is refused.
+TEST(WindowsTrust, ADelayLoadedLibraryIsHeldFromBesideThePackageOrRefused) {
+  const std::string delayed = ZEP_DELAYED_DEPENDENCY;
+  const std::string error = loadPlanted("delayed-planted", kDependent);
+  EXPECT_HAS(error, "needs " + delayed + " (delay-loaded), which is not beside it");
+  EXPECT_HAS(error, "in the current directory and on PATH");
+  EXPECT_FALSE(test_platform::isMapped(caseFile("on-path", delayed)));
+  EXPECT_FALSE(test_platform::isMapped(caseFile("current", delayed)));
+  EXPECT_EQ(callFromDelayed(kDependent, "StartImpFiscal"), "absent");
+}
+
+// An entry forwarded to another library, which Windows loads by name when
+// the entry is looked up, is held the same way, or refused.
+TEST(WindowsTrust, AForwardedEntrysLibraryIsHeldFromBesideThePackageOrRefused) {
+  const std::string delayed = ZEP_DELAYED_DEPENDENCY;
+  EXPECT_HAS(
+      loadPlanted("forwarded-planted", kPackage),
+      "needs " + delayed + " (for its forwarded entry ZepForwarded), which is not beside it");
+  EXPECT_FALSE(test_platform::isMapped(caseFile("on-path", delayed)));
+  EXPECT_EQ(callFromDelayed(kPackage, "ZepForwarded"), "absent");
 }
 
 // What the design relies on: while a package is held for its load, neither
