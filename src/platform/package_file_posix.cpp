@@ -106,8 +106,8 @@ void followLink(PackageFile& opened, const std::string& name) {
     return failed(opened, PackageFile::Problem::Unreadable, errno);
   if (PackageFile::Problem kind = kindProblem(file.st_mode); kind != PackageFile::Problem::None)
     return failed(opened, kind);
-  opened.status = statusOf(file);
-  opened.directoryStatus = statusOf(directory);
+  opened.status = statusOf(file, opened.file, false);
+  opened.directoryStatus = statusOf(directory, current, false);
   opened.realFile = descriptorPath(current) + "/" + base;
   opened.loaderName = "/proc/self/fd/" + std::to_string(current) + "/" + base;
   opened.directory = std::move(current);
@@ -135,7 +135,8 @@ PackageFile openPackageFile(std::string_view directory, const std::string& name)
     failed(opened, PackageFile::Problem::DirectoryUnsearchable, errno);
     return opened;
   }
-  return openInDirectory(std::move(held), statusOf(directoryFound), name);
+  const FileStatus directoryStatus = statusOf(directoryFound, held, false);
+  return openInDirectory(std::move(held), directoryStatus, name);
 }
 
 PackageFile openInDirectory(Descriptor held, const FileStatus& directoryStatus,
@@ -163,7 +164,7 @@ PackageFile openInDirectory(Descriptor held, const FileStatus& directoryStatus,
     failed(opened, kind);
     return opened;
   }
-  opened.status = statusOf(file);
+  opened.status = statusOf(file, opened.file, false);
   opened.directoryStatus = directoryStatus;
   opened.loaderName.reserve(24 + name.size());
   opened.loaderName.append("/proc/self/fd/")

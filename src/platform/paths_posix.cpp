@@ -66,7 +66,7 @@ bool openRoot(DirectoryWalk& walk, Descriptor& current, std::string& where) {
     return false;
   }
   where.assign(1, '/');
-  walk.steps.push_back({where, statusOf(found), false});
+  walk.steps.push_back({where, statusOf(found, current, true), false});
   return true;
 }
 
@@ -116,7 +116,7 @@ DirectoryWalk walkDirectory(std::string_view path, int start, std::string_view s
       walk.error = ENOTDIR;
       return walk;
     }
-    walk.steps.push_back({reached, statusOf(found), false});
+    walk.steps.push_back({reached, statusOf(found, next, true), false});
     current = std::move(next);
     where = reached;
   }
@@ -127,7 +127,10 @@ DirectoryWalk walkDirectory(std::string_view path, int start, std::string_view s
     walk.directory = -1;
     return walk;
   }
-  walk.status = statusOf(found);
+  // The directory the last step reached, whose access list that step read.
+  const bool stepped = !walk.steps.empty() && !walk.steps.back().link;
+  walk.status = stepped ? statusOf(found) : statusOf(found, walk.directory, false);
+  if (stepped) walk.status.access = walk.steps.back().status.access;
   walk.path = where;
   return walk;
 }

@@ -95,6 +95,16 @@ struct FileStatus {
   std::uint32_t owner = 0;
   std::uint32_t group = 0;
   std::uint32_t mode = 0;
+  // Others an access list lets write it beyond what `mode` shows (Linux):
+  // the users and groups of its named entries that the mask leaves write.
+  // `problem` says why it could not be read or understood ("" when it was,
+  // or when there is none), which leaves who may write undecided.
+  struct Access {
+    std::vector<std::uint32_t> users;
+    std::vector<std::uint32_t> groups;
+    std::string problem;
+  };
+  Access access;
   // Not read on Windows.
   std::optional<Identity> identity;
 };

@@ -6,6 +6,7 @@
 #include <limits.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -168,6 +169,109 @@ FileStatus statusOf(const struct stat& found) {
                                          static_cast<std::uint64_t>(found.st_size),
                                          {found.st_mtim.tv_sec, found.st_mtim.tv_nsec},
                                          {found.st_ctim.tv_sec, found.st_ctim.tv_nsec}};
+  return status;
+}
+
+namespace {
+
+// A POSIX access list as the kernel gives it: a version 2 header, then
+// entries of tag, permissions and id, little-endian whatever the machine.
+constexpr std::uint32_t kAccessListVersion = 2;
+constexpr std::uint16_t kUserObject = 0x01;
+constexpr std::uint16_t kUser = 0x02;
+constexpr std::uint16_t kGroupObject = 0x04;
+constexpr std::uint16_t kGroup = 0x08;
+constexpr std::uint16_t kMask = 0x10;
+constexpr std::uint16_t kOther = 0x20;
+constexpr std::uint16_t kWrite = 2;
+constexpr std::size_t kHeader = 4;
+constexpr std::size_t kEntry = 8;
+// The most a file system may keep of one extended attribute.
+constexpr std::size_t kLargestAccessList = 65536;
+
+std::uint32_t littleEndian(const unsigned char* bytes, std::size_t size) {
+  std::uint32_t value = 0;
+  for (std::size_t i = size; i-- > 0;) value = (value << 8) | bytes[i];
+  return value;
+}
+
+// The users and groups of named entries that may write, the mask applied;
+// false for what is no access list this code understands.
+bool parseAccessList(const unsigned char* list, std::size_t size, FileStatus::Access& access) {
+  if (size < kHeader || (size - kHeader) % kEntry != 0 ||
+      littleEndian(list, 4) != kAccessListVersion)
+    return false;
+  bool maskWrites = true;
+  for (std::size_t at = kHeader; at < size; at += kEntry) {
+    const auto tag = static_cast<std::uint16_t>(littleEndian(list + at, 2));
+    const auto permissions = static_cast<std::uint16_t>(littleEndian(list + at + 2, 2));
+    const std::uint32_t id = littleEndian(list + at + 4, 4);
+    if (permissions > 7) return false;
+    const bool writes = (permissions & kWrite) != 0;
+    switch (tag) {
+      case kUser:
+        if (writes) access.users.push_back(id);
+        break;
+      case kGroup:
+        if (writes) access.groups.push_back(id);
+        break;
+      case kMask:
+        maskWrites = writes;
+        break;
+      // The owner's, the owning group's and everyone's: the mode bits show
+      // them (the group's bits show the mask where there is one).
+      case kUserObject:
+      case kGroupObject:
+      case kOther:
+        break;
+      default:
+        return false;
+    }
+  }
+  if (!maskWrites) {
+    access.users.clear();
+    access.groups.clear();
+  }
+  return true;
+}
+
+// Only the access list proper: a directory's default list is what files
+// made in it later are given, each of which is judged by its own.
+void readAccessList(int descriptor, bool pathOnly, FileStatus::Access& access) {
+  static constexpr const char* kName = "system.posix_acl_access";
+  char path[40];
+  if (pathOnly) std::snprintf(path, sizeof path, "/proc/self/fd/%d", descriptor);
+  // Through the very descriptor checked; an O_PATH one takes no fgetxattr,
+  // but its /proc name reaches the same file.
+  const auto read = [&](void* into, std::size_t size) {
+    return pathOnly ? getxattr(path, kName, into, size) : fgetxattr(descriptor, kName, into, size);
+  };
+  unsigned char small[kHeader + 16 * kEntry];
+  std::vector<unsigned char> large;
+  unsigned char* list = small;
+  ssize_t size = read(small, sizeof small);
+  if (size < 0 && errno == ERANGE) {
+    large.resize(kLargestAccessList);
+    list = large.data();
+    size = read(list, large.size());
+  }
+  if (size < 0) {
+    if (errno == ENODATA || errno == ENOTSUP) return;
+    access.problem = std::string("its access list cannot be read (") + std::strerror(errno) + ")";
+    return;
+  }
+  if (!parseAccessList(list, static_cast<std::size_t>(size), access)) {
+    access = {};
+    access.problem = "its access list is not one this module understands";
+  }
+}
+
+}  // namespace
+
+FileStatus statusOf(const struct stat& found, int descriptor, bool pathOnly) {
+  FileStatus status = statusOf(found);
+  if (S_ISREG(found.st_mode) || S_ISDIR(found.st_mode))
+    readAccessList(descriptor, pathOnly, status.access);
   return status;
 }
 

@@ -8,5 +8,8 @@
 namespace zep::platform {
 
 FileStatus statusOf(const struct stat& found);
+// The same with the access list of a regular file or directory, read
+// through `descriptor`, whose `found` it is (opened with O_PATH: `pathOnly`).
+FileStatus statusOf(const struct stat& found, int descriptor, bool pathOnly);
 
 }  // namespace zep::platform

@@ -37,6 +37,53 @@ std::string replaceDirectory(const std::string& directory) {
          directory + " " + directory + ".old && mv " + directory + ".root " + directory;
 }
 
+// Whether an access list leaves who may write undecided, or lets a user
+// other than root and this one write.
+bool accessRefused(const platform::FileStatus& status, std::uint32_t effectiveUser) {
+  if (!status.access.problem.empty()) return true;
+  for (const std::uint32_t user : status.access.users)
+    if (!trustedOwner(user, effectiveUser)) return true;
+  return false;
+}
+
+// What an access list lets others write, said of `subject` (`said` leading
+// the problem: "is", or "is in DIR, which"): another user's write refuses
+// as their owning it would, a group's is the group's own affair. A file's
+// remedy replaces it, as a file another user owns: taking the entry away
+// would leave that user a descriptor already opened for writing; a
+// directory's entries are checked each time they are opened.
+void accessFindings(std::vector<TrustFinding>& found, const std::string& said,
+                    const std::string& subject, const platform::FileStatus& status,
+                    std::uint32_t effectiveUser, bool refusalsOnly) {
+  const bool directory = status.kind == platform::FileStatus::Kind::Directory;
+  const char* refused = directory ? kForeignDirectory : kForeignOwner;
+  const std::string replaces = directory ? "" : replaceFile(subject);
+  const std::string harm =
+      directory ? "put a package of theirs in its place" : "put code of theirs into it";
+  if (!status.access.problem.empty()) {
+    found.push_back({refused, true, subject,
+                     said + (directory ? " a directory" : " a file") +
+                         " of which who may write cannot be told: " + status.access.problem,
+                     directory ? "setfacl -b " + subject : replaces});
+  }
+  for (const std::uint32_t user : status.access.users) {
+    if (trustedOwner(user, effectiveUser)) continue;
+    found.push_back({refused, true, subject,
+                     said + " writable by user " + number(user) +
+                         " through its access list, neither root nor the user this process "
+                         "runs as (" +
+                         number(effectiveUser) + "), so that user could " + harm,
+                     directory ? "setfacl -x u:" + number(user) + " " + subject : replaces});
+  }
+  if (refusalsOnly) return;
+  for (const std::uint32_t group : status.access.groups) {
+    found.push_back({directory ? kGroupWritableDirectory : kGroupWritable, false, subject,
+                     said + " writable by group " + number(group) +
+                         " through its access list, so its members could " + harm,
+                     "setfacl -x g:" + number(group) + " " + subject});
+  }
+}
+
 // A directory that others may write into: every user without the sticky
 // bit, or a user other than root and this one, who owns it.
 void directoryFindings(std::vector<TrustFinding>& found, const std::string& place,
@@ -64,6 +111,8 @@ void directoryFindings(std::vector<TrustFinding>& found, const std::string& plac
                          ") can write, so its members could put a package of theirs in its place",
                      "chmod g-w " + directory});
   }
+  accessFindings(found, place + directory + ", which is", directory, status, effectiveUser,
+                 refusalsOnly);
 }
 
 // The directories above `directory` that others may write: they could
@@ -113,14 +162,15 @@ std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t
   const bool worldWritable = (file.mode & kOthersWrite) != 0;
   const bool foreignOwner = !trustedOwner(file.owner, effectiveUser);
   auto directoryAtFault = [&](const platform::FileStatus& status) {
-    return (status.mode & kOthersWrite) != 0 || !trustedOwner(status.owner, effectiveUser);
+    return (status.mode & kOthersWrite) != 0 || !trustedOwner(status.owner, effectiveUser) ||
+           accessRefused(status, effectiveUser);
   };
   bool foreignLink = false;
   for (const platform::PathStep& step : opened.linkSteps)
     foreignLink = foreignLink || (step.link && !trustedOwner(step.status.owner, effectiveUser));
   const bool anyFault =
       !refusalsOnly || worldWritable || foreignOwner || foreignLink ||
-      directoryAtFault(opened.directoryStatus) ||
+      accessRefused(file, effectiveUser) || directoryAtFault(opened.directoryStatus) ||
       (opened.linkDirectoryStatus && directoryAtFault(*opened.linkDirectoryStatus));
   if (!anyFault) return findings;
   // Named by their real paths, so that no remedy acts through a link. Read
@@ -166,6 +216,7 @@ std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t
                             "), so that user could put code of theirs into it",
                         remedy});
   }
+  accessFindings(findings, is, real, file, effectiveUser, refusalsOnly);
   directoryFindings(findings, link ? "leads to " + real + ", in " : "is in ", realDirectory,
                     opened.directoryStatus, effectiveUser, refusalsOnly);
   std::string linkDirectory;

@@ -21,6 +21,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "access_list.hpp"
 #include "load_refusal.hpp"
 #include "packages.hpp"
 #include "platform/platform.hpp"
@@ -162,6 +163,17 @@ TEST_F(Dependencies, ADirectoryOfAnotherUserIsRefusedWhetherOrNotItHoldsTheLibra
     break;
   }
   EXPECT_EQ(attackerRan, 0);
+}
+
+// Read through the O_PATH descriptor of each step the walk takes.
+TEST_F(Dependencies, ADirectoryAnAccessListLetsAnotherUserWriteIsRefused) {
+  makeDirectory(packages_ + "/deps", 0, 0755);
+  makeDirectory(packages_ + "/lib", 0, 0755);
+  place(ZEP_GENUINE_DEPENDENCY, packages_ + "/lib/" + kDependency, 0);
+  if (!giveAccess(packages_ + "/deps", true)) GTEST_SKIP() << "no access lists here";
+  EXPECT_HAS(bindOnce().refusal, "needs " + kDependency + ", which the loader looks for through " +
+                                     packages_ + "/deps, which is writable by user " + kAttackerId +
+                                     " through its access list");
 }
 
 // Started from a directory the attacker owns: every entry that the loader

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "access_list.hpp"
 #include "packages.hpp"
 #include "scratch_package.hpp"
 #include "shared_package/package_search.hpp"
@@ -101,6 +102,25 @@ TEST_F(Trust, ADirectoryOfAnotherUserIsRefused) {
                         ".root && mv " + directory_ + " " + directory_ + ".old && mv " +
                         directory_ + ".root " + directory_);
   EXPECT_EQ(error.find("chown"), std::string::npos) << error;
+}
+
+TEST_F(Trust, WhatAnAccessListLetsAnotherUserWriteIsRefused) {
+  if (!giveAccess(directory_, false) || !giveAccess(file_, false))
+    GTEST_SKIP() << "no access lists here";
+  EXPECT_EQ(loadError(), "loaded");
+
+  giveAccess(directory_, true);
+  std::string error = loadError();
+  EXPECT_HAS(error, file_ + ": is in " + directory_ +
+                        ", which is writable by user 47614 through its access list");
+  EXPECT_HAS(error, "remedy: setfacl -x u:47614 " + directory_);
+
+  giveAccess(directory_, false);
+  giveAccess(file_, true);
+  error = loadError();
+  EXPECT_HAS(error, file_ + ": is writable by user 47614 through its access list");
+  // That user may hold it open for writing already: it is replaced.
+  EXPECT_HAS(error, "remedy: as root, once its contents are trusted, replace it");
 }
 
 // Each refusal names the real file and a remedy acting on it, never on the
