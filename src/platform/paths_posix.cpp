@@ -332,7 +332,7 @@ namespace {
 void configuredDirectories(const std::string& file, int depth, SystemDirectories& found) {
   struct stat status {};
   if (stat(file.c_str(), &status) != 0) return;
-  found.configuration.push_back({file, statusOf(status), false});
+  found.configuration.push_back({file, statusOf(status, file), false});
   std::ifstream in(file);
   std::string read;
   while (std::getline(in, read)) {
@@ -367,7 +367,7 @@ SystemDirectories systemDirectories() {
   configuredDirectories("/etc/ld.so.conf", 0, found);
   struct stat cache {};
   if (stat("/etc/ld.so.cache", &cache) == 0)
-    found.configuration.push_back({"/etc/ld.so.cache", statusOf(cache), false});
+    found.configuration.push_back({"/etc/ld.so.cache", statusOf(cache, "/etc/ld.so.cache"), false});
   return found;
 }
 

@@ -237,14 +237,12 @@ bool parseAccessList(const unsigned char* list, std::size_t size, FileStatus::Ac
 
 // Only the access list proper: a directory's default list is what files
 // made in it later are given, each of which is judged by its own.
-void readAccessList(int descriptor, bool pathOnly, FileStatus::Access& access) {
+// Read through `descriptor`, or by `path` where there is one.
+void readAccessList(int descriptor, const char* path, FileStatus::Access& access) {
   static constexpr const char* kName = "system.posix_acl_access";
-  char path[40];
-  if (pathOnly) std::snprintf(path, sizeof path, "/proc/self/fd/%d", descriptor);
-  // Through the very descriptor checked; an O_PATH one takes no fgetxattr,
-  // but its /proc name reaches the same file.
   const auto read = [&](void* into, std::size_t size) {
-    return pathOnly ? getxattr(path, kName, into, size) : fgetxattr(descriptor, kName, into, size);
+    return path != nullptr ? getxattr(path, kName, into, size)
+                           : fgetxattr(descriptor, kName, into, size);
   };
   unsigned char small[kHeader + 16 * kEntry];
   std::vector<unsigned char> large;
@@ -270,8 +268,18 @@ void readAccessList(int descriptor, bool pathOnly, FileStatus::Access& access) {
 
 FileStatus statusOf(const struct stat& found, int descriptor, bool pathOnly) {
   FileStatus status = statusOf(found);
-  if (S_ISREG(found.st_mode) || S_ISDIR(found.st_mode))
-    readAccessList(descriptor, pathOnly, status.access);
+  if (!S_ISREG(found.st_mode) && !S_ISDIR(found.st_mode)) return status;
+  // Through the very descriptor checked; an O_PATH one takes no fgetxattr,
+  // but its /proc name reaches the same file.
+  char path[40];
+  if (pathOnly) std::snprintf(path, sizeof path, "/proc/self/fd/%d", descriptor);
+  readAccessList(descriptor, pathOnly ? path : nullptr, status.access);
+  return status;
+}
+
+FileStatus statusOf(const struct stat& found, const std::string& path) {
+  FileStatus status = statusOf(found);
+  readAccessList(-1, path.c_str(), status.access);
   return status;
 }
 

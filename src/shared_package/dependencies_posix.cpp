@@ -315,7 +315,9 @@ class Walk {
     if (systemChecked_) return true;
     system_ = platform::systemDirectories();
     for (const platform::PathStep& file : system_.configuration) {
-      if (file.status.hasOwnership && (file.status.owner != 0 || (file.status.mode & 022) != 0)) {
+      // Root's alone: an access list may let no other user write it.
+      if (file.status.hasOwnership && (file.status.owner != 0 || (file.status.mode & 022) != 0 ||
+                                       accessRefused(file.status, 0))) {
         reason_ = "needs a library of the system's, whose directories " + file.path +
                   " names, and which others than root can change; remedy: as root, replace it "
                   "with a copy made by root: cp " +

@@ -37,15 +37,6 @@ std::string replaceDirectory(const std::string& directory) {
          directory + " " + directory + ".old && mv " + directory + ".root " + directory;
 }
 
-// Whether an access list leaves who may write undecided, or lets a user
-// other than root and this one write.
-bool accessRefused(const platform::FileStatus& status, std::uint32_t effectiveUser) {
-  if (!status.access.problem.empty()) return true;
-  for (const std::uint32_t user : status.access.users)
-    if (!trustedOwner(user, effectiveUser)) return true;
-  return false;
-}
-
 // What an access list lets others write, said of `subject` (`said` leading
 // the problem: "is", or "is in DIR, which"): another user's write refuses
 // as their owning it would, a group's is the group's own affair. A file's
@@ -261,6 +252,13 @@ std::optional<TrustFinding> stepRefusal(const platform::PathStep& step, std::uin
   directoryFindings(found, place, step.path, status, effectiveUser, true);
   if (found.empty()) return std::nullopt;
   return std::move(found.front());
+}
+
+bool accessRefused(const platform::FileStatus& status, std::uint32_t effectiveUser) {
+  if (!status.access.problem.empty()) return true;
+  for (const std::uint32_t user : status.access.users)
+    if (!trustedOwner(user, effectiveUser)) return true;
+  return false;
 }
 
 std::string refusalText(const std::vector<TrustFinding>& refusals, const std::string& separator) {

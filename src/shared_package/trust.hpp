@@ -59,6 +59,10 @@ std::vector<TrustFinding> trustFindings(const FoundPackage& found, std::uint32_t
 std::optional<TrustFinding> stepRefusal(const platform::PathStep& step, std::uint32_t effectiveUser,
                                         const std::string& place);
 
+// Whether the access list of what `status` describes leaves who may write
+// it undecided, or lets a user other than root and `effectiveUser` write.
+bool accessRefused(const platform::FileStatus& status, std::uint32_t effectiveUser);
+
 // The refusals joined as a load gives them: "problem; remedy: ...".
 std::string refusalText(const std::vector<TrustFinding>& refusals, const std::string& separator);
 
