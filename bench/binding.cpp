@@ -10,7 +10,7 @@
 //                 the same, against the least a trusted load needs that no
 //                 rename can race: the package directory opened, it and the
 //                 file (opened in it, no link followed) checked through their
-//                 descriptors, the file loaded under
+//                 descriptors (mode bits and access list), the file loaded under
 //                 /proc/self/fd/<directory>/<name>, the directory closed
 //                 after dlclose
 //   load+unload, race-free/one dependency beside
@@ -32,6 +32,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -107,16 +108,22 @@ struct HeldLoad {
   int directory;
 };
 
+// Who may write the open file: its mode bits and its access list.
+void judge(int descriptor) {
+  struct stat status {};
+  fstat(descriptor, &status);
+  benchmark::DoNotOptimize(status.st_mode & 0022);
+  char list[132];
+  benchmark::DoNotOptimize(fgetxattr(descriptor, "system.posix_acl_access", list, sizeof list));
+}
+
 HeldLoad raceFreeOpen(const Bound& set) {
   const std::string::size_type slash = set.file.rfind('/');
   const int directory = open(set.file.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  struct stat status {};
-  fstat(directory, &status);
-  benchmark::DoNotOptimize(status.st_mode & 0022);
+  judge(directory);
   const int file = openat(directory, set.file.c_str() + slash + 1,
                           O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  fstat(file, &status);
-  benchmark::DoNotOptimize(status.st_mode & 0022);
+  judge(file);
   close(file);
   const std::string name = "/proc/self/fd/" + std::to_string(directory) + set.file.substr(slash);
   return {dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL), directory};
@@ -163,15 +170,12 @@ void loadBeside(const Sets&) {
 // opened in it and checked, the library loaded before the package.
 void raceFreeBeside(const Sets&) {
   const int directory = open(kBeside.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  struct stat status {};
-  fstat(directory, &status);
-  benchmark::DoNotOptimize(status.st_mode & 0022);
+  judge(directory);
   void* loaded[2];
   for (int i = 0; i < 2; ++i) {
     const int file =
         openat(directory, kBesideFiles[i], O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    fstat(file, &status);
-    benchmark::DoNotOptimize(status.st_mode & 0022);
+    judge(file);
     close(file);
     const std::string name = "/proc/self/fd/" + std::to_string(directory) + "/" + kBesideFiles[i];
     loaded[i] = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
